@@ -1,0 +1,60 @@
+#include "CComMain.h"
+
+#include "ValueFormat.h"
+#include "msg/CComMsg.h"
+#include "transfer/CComTransfer.h"
+
+namespace vexa {
+
+namespace {
+
+constexpr PropertyDef kComProperties[] = {
+    {"MAIN_MANFT", -1, 0, 2, kFmtBe16Dec},
+    {"MAIN_TYPE", -1, 0, 2, kFmtModelName},
+    {"MAIN_MODE", -1, 0, 2, kFmtHost16Hex},
+    {"MAIN_HARDVER", -1, 0, 2, kFmtVersion},
+    {"MAIN_SOFTVER", -1, 0, 2, kFmtVersion},
+    {"MAIN_SNCODE", -1, 0, 4, kFmtSerial},
+    {"MAIN_NAME", 0, 0, 16, kFmtText},
+    {"MAIN_PASS", 0, 16, 16, kFmtText},
+    {"MAIN_MAX_SLAVER", 0, 32, 1, kFmtByteDec},
+    {"MAIN_MODBUS_OP", 0, 33, 1, kFmtByteDec},
+    {"MAIN_BYTE_TO", 0, 34, 2, kFmtBe16Dec},
+    {"MAIN_BAUD", 0, 36, 1, kFmtByteDec},
+    {"MAIN_DATA_B", 0, 37, 1, kFmtByteDec},
+    {"MAIN_STOP_B", 0, 38, 1, kFmtByteDec},
+    {"MAIN_PARITY", 0, 39, 1, kFmtByteDec},
+    {"MAIN_BOOT_LOAD", 0, 63, 1, kFmtByteDec},
+};
+
+}  // namespace
+
+CComMain::CComMain() {
+    kind_ = kTransferSerial;
+    blockLength_ = 64;
+    transfer_ = std::make_unique<CComTransfer>();
+    msg_ = std::make_unique<CComMsg>(this);
+    BuildDeviceBlocks();
+    BuildFixedBlock();
+}
+
+void CComMain::BuildFixedBlock() { BuildFromTable(kComProperties, std::size(kComProperties), true); }
+
+void CComMain::BuildDeviceBlocks() { BuildFromTable(kComProperties, std::size(kComProperties), false); }
+
+void CComMain::SetFraming(int framing) {
+    framing_ = framing;
+    static_cast<CComMsg&>(*msg_).setFraming(framing);
+}
+
+bool CComMain::OpenSerial(int addr, int, int, int framing, const char* port, int baud, int dataBits, int parity,
+                          int stopBits, int dtr, int rts, int reserved1, int reserved2, int) {
+    if (!port) return false;
+    SetFraming(framing);
+    station_ = static_cast<std::uint8_t>(addr);
+    transfer_->SetSerial(kTransferSerial, port, baud, dataBits, parity, stopBits, dtr, rts, reserved1, reserved2,
+                         kSearchTimeoutMs);
+    return transfer_->Open() != 0;
+}
+
+}  // namespace vexa

@@ -1,0 +1,108 @@
+#pragma once
+// One coupler (main module): its property table, pending modifications, sub-module slots, and
+// the message and transport every exchange with it goes through.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "PropertyItem.h"
+#include "SearchRecords.h"
+#include "SubSlotRecord.h"
+#include "msg/CVEXAMsg.h"
+#include "transfer/CTransfer.h"
+
+namespace vexa {
+
+class CVEXASub;
+class CVEXASubMgr;
+
+class CVEXAMain {
+public:
+    CVEXAMain();
+    virtual ~CVEXAMain();
+    CVEXAMain(const CVEXAMain&) = delete;
+    CVEXAMain& operator=(const CVEXAMain&) = delete;
+
+    // ---- operations ----
+    virtual bool OpenSerial(int addr, int type, int devMode, int framing, const char* port, int baud, int dataBits,
+                            int parity, int stopBits, int dtr, int rts, int reserved1, int reserved2, int timeout);
+    virtual bool OpenHid(const char* path, int timeout);
+    virtual bool OpenEth(int type, int mode, const char* ip, const char* mac, int unused1, int unused2, int timeout);
+    virtual int ReadProperties();
+    virtual int GetProperty(const char* key, char* text);
+    virtual int DropPending();
+    virtual int ModifyProperty(const char* key, const char* text);
+    virtual int SubmitProperties(const char* password);
+    virtual int SubmitNoCheck(const char* password);
+    virtual int SearchSub();
+    virtual int GetSubSlot(int index, short* addr, short* v1, short* v2, short* v3, short* v4, short* v5,
+                           int* serial);
+    virtual void StoreSubSlot(const SubSlotRecord& rec, int index);
+    virtual CVEXASub* SelectSub(int addr);
+    virtual void BuildFixedBlock() = 0;
+    virtual void BuildDeviceBlocks() = 0;
+    virtual void FillFixedBlock() = 0;
+
+    // Reboot request; the reply, if any, is read and ignored.
+    int Reboot();
+    int RebootSub(int addr);
+    // Raw frames for callers that speak the wire themselves.
+    int SendRaw(const std::uint8_t* buf, int len, int addChecksum);
+    int ReadRaw(std::uint8_t* buf, int len);
+    int Close();
+
+    // One request/reply exchange of the message as built: 202 when it cannot be sent,
+    // 203 when no reply came, else the parse result.
+    int Exchange();
+    // Send and receive without parsing: 202, 203 or 0.
+    int Transact();
+
+    // ---- called by the message parsers ----
+    void SpreadMainBlock(int blockId, const std::uint8_t* data, int len);
+    void ApplySubBlock(int area, int block, int startReg, const std::uint8_t* data, int len);
+
+    // ---- identity ----
+    int kind() const { return kind_; }
+    std::uint8_t Station() const { return station_; }
+    const std::uint8_t* Mac() const { return mac_; }
+    CVEXAMsg& msg() { return *msg_; }
+    CTransfer& transfer() { return *transfer_; }
+    const SubSlotRecord& slot(int i) const { return slots_[i]; }
+    int blockLength() const { return blockLength_; }
+    bool propertiesRead() const { return propertiesRead_; }
+    CVEXASub* currentSub() const { return currentSub_; }
+    CVEXASubMgr& subMgr() { return *subMgr_; }
+    PropertyItem* FindItem(const std::string& key);
+    const std::vector<PropertyBlock>& blocks() const { return blocks_; }
+
+    // Search values the set-operate call found this coupler with.
+    void SetEthSearch(const EthSearchRecord& r) { ethSearch_ = r; }
+    void SetIdentity(const IdentityRecord& r) { identity_ = r; }
+
+protected:
+    // Builds the blocks from a property table (rows of one coupler kind).
+    void BuildFromTable(const PropertyDef* defs, std::size_t n, bool fixed);
+    void SetFixedRaw(const char* key, const std::uint8_t* bytes, int n);
+    void FillIdentityBlock();  // serial and HID: the five values and the serial code
+
+    int kind_ = 0;
+    std::unique_ptr<CTransfer> transfer_;
+    std::unique_ptr<CVEXAMsg> msg_;
+    CVEXASub* currentSub_ = nullptr;
+    std::uint8_t mac_[6] = {};
+    int framing_ = 0;
+    std::uint8_t station_ = 0;
+    EthSearchRecord ethSearch_;
+    IdentityRecord identity_;
+    std::string hidPath_;
+    SubSlotRecord slots_[kSubSlots];
+    int blockLength_ = 0;
+    std::vector<int> deviceBlockIds_;
+    bool propertiesRead_ = false;
+    std::vector<PropertyBlock> blocks_;
+    std::vector<PropertyItem> pending_;
+    std::unique_ptr<CVEXASubMgr> subMgr_;
+};
+
+}  // namespace vexa

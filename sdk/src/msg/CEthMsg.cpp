@@ -1,0 +1,225 @@
+#include "CEthMsg.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "FrameChecks.h"
+#include "main/CVEXAMain.h"
+#include "vexa_rc.h"
+
+namespace vexa {
+
+namespace {
+
+enum EthCommand : std::uint8_t {
+    kReadMain = 0x01,
+    kWriteMain = 0x02,
+    kSearchSub = 0x03,
+    kReadSub = 0x04,
+    kWriteSubData = 0x05,
+    kReboot = 0x06,
+    kRebootSub = 0x07,
+    kWriteSubProp = 0x09,
+};
+
+constexpr int kPasswordBytes = 16;
+constexpr int kSubRecords = 8;
+constexpr int kSubRecordBytes = 15;
+constexpr int kSearchReplyBytes = 24;
+
+}  // namespace
+
+void CEthMsg::header(int command, std::uint8_t p0, std::uint8_t p1, std::uint8_t p2, std::uint8_t p3) {
+    beginFrame(command);
+    const std::uint8_t* mac = owner_ ? owner_->Mac() : nullptr;
+    send_ = {0xA1, static_cast<std::uint8_t>(command), p0, p1, p2, p3};
+    for (int i = 0; i < 6; ++i) send_.push_back(mac ? mac[i] : 0);
+    send_.push_back(0x0A);
+}
+
+int CEthMsg::SetCustomMsg(const std::uint8_t* buf, int len, int) {
+    beginFrame(-1);
+    if (buf && len > 0) send_.assign(buf, buf + len);
+    return static_cast<int>(send_.size());
+}
+
+int CEthMsg::SetSearchMsg() {
+    beginFrame(-1);
+    send_ = {0xA1, 0x15, 0x02, 0x00, 0x00, 0xFF};
+    return static_cast<int>(send_.size());
+}
+
+int CEthMsg::SetRebootDevMsg() {
+    header(kReboot, 0, 0, 0, 0);
+    return static_cast<int>(send_.size());
+}
+
+int CEthMsg::SetRebootSubDevMsg(int subAddr) {
+    header(kRebootSub, static_cast<std::uint8_t>(subAddr), 0, 0, 0);
+    return static_cast<int>(send_.size());
+}
+
+int CEthMsg::SetSearchSubModulesMsg() {
+    header(kSearchSub, 0, 0, 0, 0);
+    return static_cast<int>(send_.size());
+}
+
+int CEthMsg::SetReadMainPropMsg(int block, int length) {
+    unsigned address = static_cast<unsigned>(block * length);
+    header(kReadMain, static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address),
+           static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length));
+    reqBlock_ = block;
+    reqLength_ = length;
+    return static_cast<int>(send_.size());
+}
+
+int CEthMsg::SetWriteMainPropMsg(int address, int length, const std::uint8_t* data, const char* password) {
+    if (length < 0 || (length > 0 && !data)) return 0;
+    header(kWriteMain, static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address),
+           static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length));
+    // The password travels cut or zero-padded to 16 bytes.
+    std::uint8_t pass[kPasswordBytes] = {};
+    if (password) std::memcpy(pass, password, strnlen(password, kPasswordBytes));
+    send_.insert(send_.end(), pass, pass + kPasswordBytes);
+    send_.insert(send_.end(), data, data + length);
+    return static_cast<int>(send_.size());
+}
+
+int CEthMsg::buildSubRead(int area, int subAddr, int block, int startReg, int lengthBytes) {
+    header(kReadSub, static_cast<std::uint8_t>(subAddr), static_cast<std::uint8_t>(startReg), 0,
+           static_cast<std::uint8_t>(lengthBytes / 2));
+    expectSubRead(area, subAddr, block, startReg, lengthBytes);
+    return static_cast<int>(send_.size());
+}
+
+int CEthMsg::SetReadSubPropMsg(int subAddr, int block, int startReg, int lengthBytes) {
+    return buildSubRead(kSubProperty, subAddr, block, startReg, lengthBytes);
+}
+
+int CEthMsg::SetReadSubDataMsg(int subAddr, int block, int startReg, int lengthBytes) {
+    return buildSubRead(kSubData, subAddr, block, startReg, lengthBytes);
+}
+
+int CEthMsg::SetReadSubPropByAddrMsg(int subAddr, int startReg, int count) {
+    return buildSubRead(kSubProperty, subAddr, -1, startReg, count * 2);
+}
+
+int CEthMsg::SetReadSubDataByAddrMsg(int subAddr, int startReg, int count) {
+    return buildSubRead(kSubData, subAddr, -1, startReg, count * 2);
+}
+
+int CEthMsg::buildSubWrite(int command, int subAddr, int startReg, int lengthBytes, std::uint16_t mode,
+                           const std::uint8_t* serial, const std::uint8_t* data) {
+    if (lengthBytes < 0 || (lengthBytes > 0 && !data)) return 0;
+    header(command, static_cast<std::uint8_t>(subAddr), static_cast<std::uint8_t>(startReg), 0,
+           static_cast<std::uint8_t>(lengthBytes / 2));
+    // The module's identity as its search record reported it: mode word, then serial number.
+    send_.push_back(static_cast<std::uint8_t>(mode >> 8));
+    send_.push_back(static_cast<std::uint8_t>(mode));
+    for (int i = 0; i < 4; ++i) send_.push_back(serial ? serial[i] : 0);
+    send_.insert(send_.end(), data, data + lengthBytes);
+    return static_cast<int>(send_.size());
+}
+
+int CEthMsg::SetWriteSubPropMsg(int subAddr, int startReg, int lengthBytes, std::uint16_t mode,
+                                const std::uint8_t* serial, const std::uint8_t* data) {
+    return buildSubWrite(kWriteSubProp, subAddr, startReg, lengthBytes, mode, serial, data);
+}
+
+int CEthMsg::SetWriteSubDataMsg(int subAddr, int startReg, int lengthBytes, std::uint16_t mode,
+                                const std::uint8_t* serial, const std::uint8_t* data) {
+    return buildSubWrite(kWriteSubData, subAddr, startReg, lengthBytes, mode, serial, data);
+}
+
+int CEthMsg::SetWriteSubDataByAddrMsg(int subAddr, int startReg, int lengthBytes, std::uint16_t mode,
+                                      const std::uint8_t* serial, const std::uint8_t* data) {
+    return buildSubWrite(kWriteSubData, subAddr, startReg, lengthBytes, mode, serial, data);
+}
+
+int CEthMsg::CopyRecBuf2OutBuf(std::uint8_t* out, int outLen, bool dataOnly) {
+    if (!out || outLen <= 0) return 0;
+    int start = dataOnly ? kHeader : 0;
+    int n = recvLen_ - start;
+    if (n <= 0) return 0;
+    if (n > outLen) n = outLen;
+    std::memcpy(out, recv_ + start, static_cast<size_t>(n));
+    return n;
+}
+
+int CEthMsg::ParseEthSearchReply(EthSearchRecord& out) {
+    static constexpr std::uint8_t kMagic[4] = {0x00, 0x02, 0x00, 0x02};
+    if (recvLen_ < kSearchReplyBytes || std::memcmp(recv_, kMagic, 4) != 0) return RC_BAD_REPLY;
+    const std::uint8_t* r = recv_;
+    char mac[18];
+    std::snprintf(mac, sizeof mac, "%02X:%02X:%02X:%02X:%02X:%02X", r[4], r[5], r[6], r[7], r[8], r[9]);
+    out.address = peer_;
+    out.mac = mac;
+    out.type = be16(r + 11);
+    out.mode = be16(r + 13);
+    out.flags = r[15];
+    out.hardVer = be16(r + 16);
+    out.extra = be16(r + 22);
+    std::memcpy(out.reply, r, kSearchReplyBytes);
+    return RC_OK;
+}
+
+int CEthMsg::parseMainBlock() {
+    if (reqLength_ <= 0) return RC_BAD_REPLY;
+    const std::uint8_t* r = recv_;
+    if (static_cast<int>(be16(r + 2)) / reqLength_ != reqBlock_) return RC_BAD_REPLY;
+    if (static_cast<int>(be16(r + 4)) * 2 != reqLength_ && recvLen_ != reqLength_ + kHeader) return RC_BAD_REPLY;
+    // Spread only what arrived: a short datagram must not fill items from an older frame.
+    if (recvLen_ < kHeader + reqLength_) return RC_BAD_REPLY;
+    owner_->SpreadMainBlock(reqBlock_, r + kHeader, reqLength_);
+    return RC_OK;
+}
+
+int CEthMsg::parseSubSearch() {
+    if (recv_[0] != 0xA1 || recvLen_ < kHeader + kSubRecords * kSubRecordBytes) return RC_BAD_REPLY;
+    for (int i = 0; i < kSubRecords; ++i) {
+        const std::uint8_t* e = recv_ + kHeader + i * kSubRecordBytes;
+        if (e[0] == 0) continue;
+        SubSlotRecord rec;
+        rec.address = e[0];
+        rec.manufacturer = be16(e + 1);
+        rec.type = be16(e + 3);
+        rec.mode = be16(e + 5);
+        rec.hardVer = be16(e + 7);
+        rec.softVer = be16(e + 9);
+        std::memcpy(rec.serial, e + 11, 4);
+        rec.origin = kOriginEthernet;
+        owner_->StoreSubSlot(rec, i);
+    }
+    return RC_OK;
+}
+
+int CEthMsg::parseSubRead() {
+    const std::uint8_t* r = recv_;
+    if (reqLength_ >= 2 && reqBlock_ >= 0 && r[3] / (reqLength_ / 2) != reqBlock_) return RC_BAD_REPLY;
+    if (r[5] * 2 != reqLength_ && recvLen_ != reqLength_ + kHeader) return RC_BAD_REPLY;
+    int carried = recvLen_ - kHeader;
+    if (reqLength_ >= 0 && carried > reqLength_) carried = reqLength_;
+    deliverSubData(r[3], r + kHeader, carried);
+    return RC_OK;
+}
+
+int CEthMsg::ParseReply() {
+    if (recvLen_ < kHeader) return RC_BAD_REPLY;
+    std::uint8_t cmd = recv_[1];
+    if (cmd & 0x80) return RC_ERROR_REPLY;
+    // A reboot acknowledgement is taken as the answer to anything.
+    if (cmd != expected_ && cmd != kReboot) return RC_BAD_REPLY;
+    switch (cmd) {
+        case kReadMain: return parseMainBlock();
+        case kSearchSub: return parseSubSearch();
+        case kReadSub: return parseSubRead();
+        case kWriteMain:
+        case kWriteSubData:
+        case kReboot:
+        case kRebootSub:
+        case kWriteSubProp: return RC_OK;
+        default: return kNotSupported;
+    }
+}
+
+}  // namespace vexa

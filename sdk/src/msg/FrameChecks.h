@@ -1,0 +1,30 @@
+#pragma once
+// The checks of the three device wires: Modbus CRC-16, Modbus LRC, and the HID XOR.
+#include <cstddef>
+#include <cstdint>
+
+namespace vexa {
+
+// Modbus CRC-16 (reflected 0xA001, initial 0xFFFF), table-driven. Sent low byte first.
+std::uint16_t crc16(const std::uint8_t* data, std::size_t len);
+// Two's complement of the 8-bit sum.
+std::uint8_t lrc8(const std::uint8_t* data, std::size_t len);
+std::uint8_t xor8(const std::uint8_t* data, std::size_t len);
+
+inline std::uint16_t be16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
+inline std::uint32_t be32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+           static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+inline void putBe16(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v >> 8);
+    p[1] = static_cast<std::uint8_t>(v);
+}
+inline void putBe32(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v >> 24);
+    p[1] = static_cast<std::uint8_t>(v >> 16);
+    p[2] = static_cast<std::uint8_t>(v >> 8);
+    p[3] = static_cast<std::uint8_t>(v);
+}
+
+}  // namespace vexa

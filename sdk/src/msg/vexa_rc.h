@@ -1,0 +1,3 @@
+#pragma once
+// Result codes, from the public header, for use inside the library.
+#include "VexaSdk.h"

@@ -1,0 +1,59 @@
+#include "CUsbTransfer.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "msg/CVEXAMsg.h"
+
+namespace vexa {
+
+namespace {
+constexpr int kMaxDrain = 16;
+}
+
+int CUsbTransfer::ReplyTimeoutMs() {
+    if (const char* env = std::getenv("VEXA_TEST_HID_TIMEOUT_MS")) {
+        int ms = std::atoi(env);
+        if (ms > 0) return ms;
+    }
+    return kDefaultTimeoutMs;
+}
+
+int CUsbTransfer::Open() {
+    device_.reset();
+    if (hidPath_.empty()) return 0;
+    device_ = makeHidBackend()->open(hidPath_);
+    return device_ ? 1 : 0;
+}
+
+int CUsbTransfer::Send(CVEXAMsg& msg) {
+    if (!device_) return 0;
+    const auto& frame = msg.sendBuffer();
+    // A frame travels in one report; a longer one is refused rather than cut.
+    if (frame.empty() || frame.size() > kReportSize - 1) return 0;
+    // A report that arrived after an earlier request gave up answers that request, not this one.
+    std::uint8_t stale[kReportSize];
+    for (int i = 0; i < kMaxDrain && device_->read(stale, kReportSize, 0) > 0; ++i) {
+    }
+    std::uint8_t report[kReportSize] = {};
+    std::memcpy(report + 1, frame.data(), frame.size());
+    int n = device_->write(report, kReportSize, ReplyTimeoutMs());
+    return n == kReportSize ? kReportSize : 0;
+}
+
+int CUsbTransfer::Receive(CVEXAMsg& msg) {
+    if (!device_) return 0;
+    std::uint8_t report[kReportSize] = {};
+    int n = device_->read(report, kReportSize, ReplyTimeoutMs());
+    if (n <= 1) return 0;
+    std::memcpy(msg.recvBuffer(), report + 1, static_cast<size_t>(n - 1));
+    msg.setRecvLength(n - 1);
+    return n;
+}
+
+int CUsbTransfer::Close() {
+    device_.reset();
+    return 0;
+}
+
+}  // namespace vexa
