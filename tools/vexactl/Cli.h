@@ -1,0 +1,73 @@
+#pragma once
+// Argument parsing, output (text or JSON) and the command registry of vexactl.
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vexactl {
+
+struct Args {
+    std::vector<std::string> positional;        // after the command name
+    std::map<std::string, std::string> options;  // --name value, or --flag (value "1")
+    bool json = false;
+
+    bool has(const std::string& name) const { return options.count(name) != 0; }
+    std::string get(const std::string& name, const std::string& def = "") const;
+    long getInt(const std::string& name, long def) const;  // decimal or 0x-hex
+};
+
+// Exit statuses: 0 success, 1 the device or library reported a failure, 2 bad usage.
+enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
+
+// One line of output: ordered key/value pairs. Text mode prints "key: value" lines (or a table
+// row for lists); JSON mode prints one object per record.
+class Record {
+public:
+    Record& add(const std::string& key, const std::string& value);
+    Record& add(const std::string& key, long long value);
+    const std::vector<std::pair<std::string, std::string>>& fields() const { return fields_; }
+    const std::vector<bool>& numeric() const { return numeric_; }
+private:
+    std::vector<std::pair<std::string, std::string>> fields_;
+    std::vector<bool> numeric_;
+};
+
+// Prints records as text or JSON. In JSON mode everything goes out as one object
+// {"records":[...], "result":{...}} when finish() is called.
+class Output {
+public:
+    explicit Output(bool json) : json_(json) {}
+    void record(const Record& r);
+    void message(const std::string& text);  // human text; ignored in JSON mode
+    // Prints the outcome ("result: 203 RC_NO_REPLY") and returns the exit status.
+    int finish(int code, const std::string& name, bool ok);
+    bool json() const { return json_; }
+private:
+    bool json_;
+    std::vector<Record> records_;
+};
+
+std::string jsonEscape(const std::string& s);
+
+using Handler = std::function<int(const Args&, Output&)>;
+
+struct Command {
+    std::string name;   // e.g. "search", "mb"
+    std::string usage;  // one line, e.g. "search eth [--ip A] | rs PORT --station N [--ascii] | hid"
+    std::string help;   // one line description
+    Handler run;
+};
+
+// Registers a command at static-initialisation time; returns true so it can initialise a global.
+bool registerCommand(Command cmd);
+const std::vector<Command>& commands();
+
+}  // namespace vexactl
+
+#define VEXACTL_CONCAT2(a, b) a##b
+#define VEXACTL_CONCAT(a, b) VEXACTL_CONCAT2(a, b)
+// VEXACTL_COMMAND("name", "usage", "help", handler)
+#define VEXACTL_COMMAND(...) \
+    static const bool VEXACTL_CONCAT(vexactl_cmd_, __LINE__) = ::vexactl::registerCommand({__VA_ARGS__})
