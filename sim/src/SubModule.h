@@ -1,0 +1,42 @@
+#pragma once
+// One simulated I/O sub module: its identity and a file of 256 16-bit registers
+// (blocks of 32: 0 DI, 1 DO, 2 AI, 3 AO, 4-5 configuration).
+#include <cstdint>
+#include <memory>
+
+#include "LiveData.h"
+#include "sim/SimRack.h"
+
+namespace vexa::sim::detail {
+
+class SubModule {
+public:
+    explicit SubModule(const Identity& id);
+
+    // As the searches report it: type 0x9999 while the boot loader runs.
+    Identity reported() const;
+    const Identity& identity() const { return id_; }
+    bool inBootLoader() const { return boot_; }
+
+    // Register access in wire order (big-endian words). False for a range outside 0..255, an
+    // empty length, or a refusal of the boot-loader program.
+    bool read(int start, int count, std::int64_t nowMs, bool live, std::uint8_t* out) const;
+    bool write(int start, const std::uint8_t* data, int len);
+
+    int value(int reg, std::int64_t nowMs, bool live) const;  // -1 for a bad register
+    void set(int reg, std::uint16_t v) { regs_[static_cast<std::size_t>(reg)] = v; }
+    // Stores what the live registers show now, so they hold still from here on.
+    void freeze(std::int64_t nowMs);
+
+    // True when `data` written at `start` asks the module to start its boot loader.
+    static bool asksForBootLoader(int start, const std::uint8_t* data, int len);
+    void enterBootLoader(std::unique_ptr<SubModuleProgram> program);
+
+private:
+    Identity id_;
+    RegisterFile regs_{};
+    bool boot_ = false;
+    std::unique_ptr<SubModuleProgram> program_;
+};
+
+}  // namespace vexa::sim::detail
