@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# install_test.sh BUILD_DIR CONSUMER_SRC CMAKE
+set -euo pipefail
+build=$1 src=$2 cmake=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+
+"$cmake" --install "$build" --prefix "$prefix" >/dev/null
+test -x "$prefix/bin/vexactl"
+test -f "$prefix/include/vexa/VexaSdk.h"
+test -f "$prefix/lib/udev/rules.d/60-vexa-usb.rules"
+
+# CMake package.
+"$cmake" -S "$src" -B "$work/b1" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+"$cmake" --build "$work/b1" >/dev/null
+"$work/b1/consumer"
+
+# pkg-config.
+pc=$(find "$prefix" -name vexasdk.pc -printf '%h\n' | head -n1)
+export PKG_CONFIG_PATH=$pc
+cc -o "$work/consumer_pc" "$src/main.c" $(pkg-config --cflags --libs vexasdk) -Wl,-rpath,"$(pkg-config --variable=libdir vexasdk)"
+"$work/consumer_pc"
+
+# The installed command-line tool runs from bin/ through its link.
+"$prefix/bin/vexactl" --help >/dev/null 2>&1
+echo "install test passed"

@@ -1,0 +1,34 @@
+#pragma once
+// Naming a coupler on the command line, and opening it through the public exports.
+//
+//   eth:ADDRESS             an Ethernet coupler (found by a unicast search)
+//   rs:PORT:STATION         an RS-485 coupler (--ascii for ASCII framing, --baud N, default 9600)
+//   hid[:PATH]              a USB coupler (the first one found, or the one at PATH)
+#include <string>
+
+#include "Cli.h"
+#include "VexaSdk.h"
+
+namespace vexactl {
+
+struct Target {
+    int kind = -1;  // KO_KIND_*
+    std::string address;  // IP, port or HID path
+    int station = 0;
+    int framing = 0;
+    int baud = 9600;
+};
+
+// Parses TARGET; false (with a message on stderr) when it names nothing.
+bool parseTarget(const std::string& text, const Args& args, Target& out);
+
+// Searches for and operates the target; null with `rc` set when it is not there.
+KO_HANDLE openTarget(const Target& t, int& rc);
+
+// "RC_NO_REPLY" for 203, and so on.
+const char* sdkResultName(int rc);
+
+// The property keys of each coupler kind, in the order a person reads them.
+const char* const* mainKeys(int kind, int& count);
+
+}  // namespace vexactl
