@@ -94,6 +94,12 @@ VEXASDK_API int KO_RebootDev(KO_HANDLE h);
 VEXASDK_API int KO_SendMainCmd(KO_HANDLE h, const unsigned char* buf, int len, int addChecksum);
 VEXASDK_API int KO_ReadMainBuf(KO_HANDLE h, unsigned char* buf, unsigned short len);
 
+/* ---- Sub modules ---- */
+VEXASDK_API int KO_SearchSubDev(KO_HANDLE h);
+VEXASDK_API int KO_GetSearchSubDev(KO_HANDLE h, short* addr, short* manufacturer, short* type, short* mode,
+                                   short* hardVer, short* softVer, int* serial, int index);
+VEXASDK_API int KO_RebootSubDev(KO_HANDLE h, int addr);
+
 #ifdef __cplusplus
 }
 #endif
