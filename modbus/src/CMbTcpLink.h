@@ -1,0 +1,32 @@
+#pragma once
+// Modbus TCP link: a stream socket of the shared socket class.
+#include <string>
+
+#include "CAsyncSocketEx.h"
+#include "CMbLink.h"
+
+namespace vexa::mb {
+
+class CMbTcpLink final : public CMbLink {
+public:
+    static constexpr int kConnectTimeoutMs = 3000;
+    static constexpr int kReplyTimeoutMs = 100;
+
+    CMbTcpLink(std::string address, int port) : address_(std::move(address)), port_(port) {}
+    bool open() override;
+    void close() override { socket_.Close(); }
+
+protected:
+    int fd() const override { return socket_.GetSocketHandle(); }
+    int replyTimeoutMs() const override { return kReplyTimeoutMs; }
+    void discardInput() override;
+    int write(const std::uint8_t* data, int len) override;
+    int readSome(std::uint8_t* buf, int cap) override;
+
+private:
+    CAsyncSocketEx socket_;
+    std::string address_;
+    int port_;
+};
+
+}  // namespace vexa::mb
