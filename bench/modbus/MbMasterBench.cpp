@@ -1,0 +1,128 @@
+// Requests per second, MbMaster against a libmodbus client, on the same libmodbus peer in the
+// same run: read 100 holding registers N times over loopback TCP and over a pseudo-terminal
+// pair at 115200 baud. After the table it prints the ratio MbMaster / libmodbus per line
+// (the goal is at least 1.0). N: MB_BENCH_N, default 2000.
+#include <benchmark/benchmark.h>
+#include <modbus.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "MbMaster.h"
+#include "MbTestPeer.h"
+
+namespace {
+
+constexpr int kRegisters = 100;
+
+mbtest::MbTestPeer& peer(mbtest::Framing f) {
+    static std::map<mbtest::Framing, std::unique_ptr<mbtest::MbTestPeer>> peers;
+    auto& p = peers[f];
+    if (!p) {
+        p = std::make_unique<mbtest::MbTestPeer>(f);
+        if (!p->start()) std::abort();
+    }
+    return *p;
+}
+
+void* connectMbMaster(mbtest::Framing f) {
+    auto& p = peer(f);
+    return f == mbtest::Framing::Tcp
+               ? KMB_TCPConnectMDBServer("127.0.0.1", p.port(), 0)
+               : KMB_SerConnectMDBServer(KMB_FRAMING_RTU, p.serialPath().c_str(), 115200, 8, 0, 0, 1, 0, 0, 0, 1000);
+}
+
+modbus_t* connectLibmodbus(mbtest::Framing f) {
+    auto& p = peer(f);
+    modbus_t* ctx = f == mbtest::Framing::Tcp ? modbus_new_tcp("127.0.0.1", p.port())
+                                              : modbus_new_rtu(p.serialPath().c_str(), 115200, 'N', 8, 1);
+    if (!ctx) return nullptr;
+    modbus_set_slave(ctx, 1);
+    if (modbus_connect(ctx) != 0) {
+        modbus_free(ctx);
+        return nullptr;
+    }
+    return ctx;
+}
+
+void rate(benchmark::State& state) {
+    state.counters["req/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_MbMaster(benchmark::State& state, mbtest::Framing f) {
+    void* h = connectMbMaster(f);
+    if (!h) return state.SkipWithError("connect failed");
+    short regs[kRegisters];
+    for (auto _ : state)
+        if (KMB_ReadHoldReg(h, 1, 0, kRegisters, regs, 0) != KMB_OK) {
+            state.SkipWithError("read failed");
+            break;
+        }
+    rate(state);
+    KMB_DisConnectMDBServer(h);
+}
+
+void BM_Libmodbus(benchmark::State& state, mbtest::Framing f) {
+    modbus_t* ctx = connectLibmodbus(f);
+    if (!ctx) return state.SkipWithError("connect failed");
+    std::uint16_t regs[kRegisters];
+    for (auto _ : state)
+        if (modbus_read_registers(ctx, 0, kRegisters, regs) != kRegisters) {
+            state.SkipWithError("read failed");
+            break;
+        }
+    rate(state);
+    modbus_close(ctx);
+    modbus_free(ctx);
+}
+
+// Keeps every run's rate so that the ratios can be printed after the table.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const auto& r : runs) {
+            auto it = r.counters.find("req/s");
+            if (!r.error_occurred && it != r.counters.end()) rates[r.benchmark_name()] = it->second.value;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> rates;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* env = std::getenv("MB_BENCH_N");
+    const long n = env ? std::atol(env) : 2000;
+    const struct {
+        const char* line;
+        mbtest::Framing framing;
+    } kLines[] = {{"tcp", mbtest::Framing::Tcp}, {"pty115200", mbtest::Framing::Rtu}};
+    for (const auto& l : kLines) {
+        benchmark::RegisterBenchmark((std::string("ReadHolding100/") + l.line + "/MbMaster").c_str(), BM_MbMaster, l.framing)
+            ->Iterations(n)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark((std::string("ReadHolding100/") + l.line + "/libmodbus").c_str(), BM_Libmodbus, l.framing)
+            ->Iterations(n)
+            ->UseRealTime();
+    }
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    for (const auto& l : kLines) {
+        const std::string base = std::string("ReadHolding100/") + l.line;
+        auto find = [&](const std::string& who) {
+            for (const auto& [name, v] : reporter.rates)
+                if (name.rfind(base + "/" + who, 0) == 0) return v;
+            return 0.0;
+        };
+        const double mine = find("MbMaster"), theirs = find("libmodbus");
+        if (mine > 0 && theirs > 0)
+            std::printf("ratio MbMaster/libmodbus %-10s %.2f  (%.0f vs %.0f req/s)\n", l.line, mine / theirs, mine, theirs);
+    }
+    benchmark::Shutdown();
+    return 0;
+}
