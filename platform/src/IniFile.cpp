@@ -2,8 +2,12 @@
 
 // Settings are 8-bit text kept as bytes; no Unicode conversion layer is wanted.
 #define SI_NO_CONVERSION
+// Debian's header holds the template bodies back unless asked; taking them here spares a link
+// to its library and the ICU that comes with it.
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -12,10 +16,11 @@ namespace vexa::ini {
 
 namespace {
 
-// Case-insensitive names, duplicate keys collapse to the last one, no multi-line values:
-// how the private-profile calls behave.
+// Case-insensitive names and no multi-line values, as the private-profile calls have. Of a key
+// written twice the first counts there; SimpleIni keeps only the last unless it keeps them all,
+// so it keeps them all, reads the first, and a write replaces every copy.
 struct Ini {
-    CSimpleIniCaseA ini{false, false, false};
+    CSimpleIniA ini{false, true, false};  // the "Case" flavour would compare with case
     bool loaded = false;
     explicit Ini(const std::string& file) {
         ini.SetQuotes(false);
@@ -37,31 +42,36 @@ int hexNibble(char c) {
     return -1;
 }
 
+// The value as the Windows call returns it: trimmed, matching quotes removed. False when the
+// file, section or key is missing.
+bool lookup(const std::string& file, const std::string& section, const std::string& key, std::string& out) {
+    Ini f(file);
+    if (!f.loaded) return false;
+    const char* v = f.ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    if (!v) return false;
+    out = trim(v);
+    if (out.size() >= 2 && (out.front() == '"' || out.front() == '\'') && out.back() == out.front())
+        out = out.substr(1, out.size() - 2);
+    return true;
+}
+
 }  // namespace
 
 std::string getString(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& def) {
-    Ini f(file);
-    if (!f.loaded) return def;
-    const char* v = f.ini.GetValue(section.c_str(), key.c_str(), nullptr);
-    if (!v) return def;
-    std::string s = trim(v);
-    // A value in matching quotes is returned without them.
-    if (s.size() >= 2 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front())
-        s = s.substr(1, s.size() - 2);
-    return s;
+    std::string s;
+    return lookup(file, section, key, s) ? s : def;
 }
 
 int getInt(const std::string& file, const std::string& section, const std::string& key, int def) {
-    Ini f(file);
-    if (!f.loaded) return def;
-    const char* v = f.ini.GetValue(section.c_str(), key.c_str(), nullptr);
-    if (!v) return def;
-    std::string s = trim(v);
+    std::string s;
+    if (!lookup(file, section, key, s)) return def;
+    // An empty value counts as missing; a value without leading digits reads as 0, as the
+    // Windows call does, so "Count=abc" means none rather than the caller's default.
+    if (s.empty()) return def;
     size_t i = 0;
     bool neg = false;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) neg = s[i++] == '-';
-    if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) return def;
+    if (s[i] == '-' || s[i] == '+') neg = s[i++] == '-';
     long long n = 0;
     while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
         n = n * 10 + (s[i++] - '0');
@@ -73,7 +83,7 @@ int getInt(const std::string& file, const std::string& section, const std::strin
 bool writeString(const std::string& file, const std::string& section, const std::string& key,
                  const std::string& value) {
     Ini f(file);
-    f.ini.SetValue(section.c_str(), key.c_str(), value.c_str());
+    f.ini.SetValue(section.c_str(), key.c_str(), value.c_str(), nullptr, true);
     return f.ini.SaveFile(file.c_str(), false) >= 0;
 }
 
@@ -122,9 +132,9 @@ bool writeStruct(const std::string& file, const std::string& section, const std:
 
 std::vector<std::string> sections(const std::string& file) {
     Ini f(file);
-    CSimpleIniCaseA::TNamesDepend names;
+    CSimpleIniA::TNamesDepend names;
     f.ini.GetAllSections(names);
-    names.sort(CSimpleIniCaseA::Entry::LoadOrder());
+    names.sort(CSimpleIniA::Entry::LoadOrder());
     std::vector<std::string> out;
     for (auto& n : names) out.emplace_back(n.pItem);
     return out;
@@ -132,9 +142,9 @@ std::vector<std::string> sections(const std::string& file) {
 
 std::vector<std::string> keys(const std::string& file, const std::string& section) {
     Ini f(file);
-    CSimpleIniCaseA::TNamesDepend names;
+    CSimpleIniA::TNamesDepend names;
     f.ini.GetAllKeys(section.c_str(), names);
-    names.sort(CSimpleIniCaseA::Entry::LoadOrder());
+    names.sort(CSimpleIniA::Entry::LoadOrder());
     std::vector<std::string> out;
     for (auto& n : names) out.emplace_back(n.pItem);
     return out;

@@ -11,7 +11,7 @@ namespace vexa::ini {
 std::string getString(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& def = "");
 // Leading decimal integer of the value (optional sign), as GetPrivateProfileInt does; `def` when
-// the key is missing or has no digits.
+// the key is missing or its value empty, 0 when the value has no leading digits.
 int getInt(const std::string& file, const std::string& section, const std::string& key, int def);
 // Writes (creating file and section as needed). Returns false when the file cannot be written.
 bool writeString(const std::string& file, const std::string& section, const std::string& key,
