@@ -71,14 +71,18 @@ std::string resolvePath(const std::string& base, const std::string& rel) {
     for (size_t i = 0; i < parts.size(); ++i) exact += (i ? "/" : "") + parts[i];
     if (exists(exact)) return exact;
 
+    // Walk down while components exist in some case; from the first missing one on, the rest
+    // is kept as given, so a file about to be created lands in the folder that does exist.
     std::string cur = root;
+    bool found = true;
     for (size_t i = 0; i < parts.size(); ++i) {
-        std::string dir = cur;
-        std::string next = dir + parts[i];
-        if (!exists(next)) {
-            std::string match = findNoCase(dir.empty() ? "." : dir, parts[i]);
-            if (match.empty()) return exact;
-            next = dir + match;
+        std::string next = cur + parts[i];
+        if (found && !exists(next)) {
+            std::string match = findNoCase(cur, parts[i]);
+            if (match.empty())
+                found = false;
+            else
+                next = cur + match;
         }
         cur = next + (i + 1 < parts.size() ? "/" : "");
     }

@@ -9,8 +9,9 @@ namespace vexa {
 std::string appDir();
 
 // Resolves `rel` (which may use '\' separators, as stored settings do) below `base`:
-// the exact path first, then component by component ignoring case. When nothing matches,
-// returns the exact joined path so that a caller creating a file gets a sensible name.
+// the exact path first, then component by component ignoring case. From the first component
+// that exists in no case on, the rest is kept as given (after the folders that were found), so
+// that a caller creating a file gets a sensible name.
 std::string resolvePath(const std::string& base, const std::string& rel);
 
 // resolvePath(appDir(), rel)
