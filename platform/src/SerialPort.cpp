@@ -1,12 +1,14 @@
 #include "platform/SerialPort.h"
 
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <cctype>
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -93,14 +95,14 @@ bool applySettings(int fd, const SerialSettings& s) {
 std::string SerialPort::devicePath(const std::string& name) {
     std::string n = name;
     if (n.rfind("\\\\.\\", 0) == 0) n = n.substr(4);
-    if (n.size() > 3 && (n[0] == 'C' || n[0] == 'c') && (n[1] == 'O' || n[1] == 'o') &&
-        (n[2] == 'M' || n[2] == 'm')) {
-        bool digits = true;
-        for (size_t i = 3; i < n.size(); ++i) digits = digits && std::isdigit(static_cast<unsigned char>(n[i]));
-        if (digits) {
-            int num = std::atoi(n.c_str() + 3);
-            if (num >= 1) return "/dev/ttyS" + std::to_string(num - 1);
-        }
+    if (n.size() > 3 && ::strncasecmp(n.c_str(), "COM", 3) == 0) {
+        int num = 0;
+        const char* first = n.data() + 3;
+        const char* last = n.data() + n.size();
+        auto [end, ec] = std::from_chars(first, last, num);
+        // Only "COM" plus a decimal number from 1 up is a port name; anything else, an overflow
+        // included, stays a device path.
+        if (ec == std::errc() && end == last && num >= 1) return "/dev/ttyS" + std::to_string(num - 1);
     }
     return n;
 }
@@ -168,14 +170,17 @@ int SerialPort::read(std::uint8_t* buf, int cap) {
         int wait = got == 0 ? left : std::min(left, intervalMs_ > 0 ? intervalMs_ : left);
         if (wait <= 0 && got > 0) break;
         int r = waitReadable(fd_, wait);
-        if (r <= 0) break;
+        if (r == 0) break;
+        // A line that is gone (hang-up, device removed) is an error, not a quiet line, unless
+        // some bytes came first: those are returned and the next read reports the error.
+        if (r < 0) return got > 0 ? got : -1;
         ssize_t n = ::read(fd_, buf + got, static_cast<size_t>(cap - got));
         if (n > 0) {
             got += static_cast<int>(n);
             continue;
         }
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        break;  // hang-up or error
+        return got > 0 ? got : -1;
     }
     return got;
 }
