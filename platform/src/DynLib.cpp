@@ -9,6 +9,12 @@ namespace vexa {
 
 bool DynLib::open(const std::string& path) {
     close();
+    // dlopen takes an empty name for the running program itself, whose symbols a caller
+    // looking for a plug-in must never get.
+    if (path.empty()) {
+        error_ = "no library named";
+        return false;
+    }
     handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle_) {
         const char* e = ::dlerror();
@@ -39,8 +45,10 @@ bool isFile(const std::string& p) {
 std::string resolvePluginFile(const std::string& folder, const std::string& name) {
     if (name.empty() || name.find_first_of("/\\:") != std::string::npos || name.find("..") != std::string::npos)
         return {};
-    std::string dir = folder;
-    if (!dir.empty() && dir.back() != '/') dir += '/';
+    // The result always holds a '/', so that dlopen takes it as a path and never searches the
+    // system's library folders for it.
+    std::string dir = folder.empty() ? "./" : folder;
+    if (dir.back() != '/') dir += '/';
     if (isFile(dir + name)) return dir + name;
     std::string stem = name;
     if (stem.size() > 4) {
