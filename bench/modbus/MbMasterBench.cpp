@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <modbus.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -79,17 +80,24 @@ void BM_Libmodbus(benchmark::State& state, mbtest::Framing f) {
     modbus_free(ctx);
 }
 
-// Keeps every run's rate so that the ratios can be printed after the table.
+// Keeps every repetition's rate so that the ratios of the medians can be printed after the table.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const auto& r : runs) {
             auto it = r.counters.find("req/s");
-            if (!r.error_occurred && it != r.counters.end()) rates[r.benchmark_name()] = it->second.value;
+            if (r.run_type == Run::RT_Iteration && !r.error_occurred && it != r.counters.end())
+                rates[r.run_name.function_name].push_back(it->second.value);
         }
         ConsoleReporter::ReportRuns(runs);
     }
-    std::map<std::string, double> rates;
+    double median(const std::string& name) {
+        auto& v = rates[name];
+        if (v.empty()) return 0;
+        std::sort(v.begin(), v.end());
+        return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    }
+    std::map<std::string, std::vector<double>> rates;
 };
 
 }  // namespace
@@ -109,19 +117,25 @@ int main(int argc, char** argv) {
             ->Iterations(n)
             ->UseRealTime();
     }
-    benchmark::Initialize(&argc, argv);
+    // Repetitions in random order by default, so that a busy machine hurts both clients alike.
+    std::vector<char*> args(argv, argv + argc);
+    std::string reps = "--benchmark_repetitions=5", shuffle = "--benchmark_enable_random_interleaving=true";
+    bool given = false;
+    for (int i = 1; i < argc; ++i) given = given || std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0;
+    if (!given) {
+        args.push_back(reps.data());
+        args.push_back(shuffle.data());
+    }
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (const auto& l : kLines) {
         const std::string base = std::string("ReadHolding100/") + l.line;
-        auto find = [&](const std::string& who) {
-            for (const auto& [name, v] : reporter.rates)
-                if (name.rfind(base + "/" + who, 0) == 0) return v;
-            return 0.0;
-        };
-        const double mine = find("MbMaster"), theirs = find("libmodbus");
+        const double mine = reporter.median(base + "/MbMaster"), theirs = reporter.median(base + "/libmodbus");
         if (mine > 0 && theirs > 0)
-            std::printf("ratio MbMaster/libmodbus %-10s %.2f  (%.0f vs %.0f req/s)\n", l.line, mine / theirs, mine, theirs);
+            std::printf("ratio MbMaster/libmodbus %-10s %.2f  (median %.0f vs %.0f req/s)\n", l.line, mine / theirs,
+                        mine, theirs);
     }
     benchmark::Shutdown();
     return 0;

@@ -1,5 +1,6 @@
 #include "CMbSerialLink.h"
 
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,8 +21,8 @@ bool CMbSerialLink::open() {
 }
 
 void CMbSerialLink::discardInput() {
-    port_.purgeInput();
-    port_.purgeOutput();
+    // Input and output at once: one call per request instead of two.
+    ::tcflush(port_.fd(), TCIOFLUSH);
 }
 
 int CMbSerialLink::write(const std::uint8_t* data, int len) {

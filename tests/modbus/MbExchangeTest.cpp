@@ -172,12 +172,15 @@ TEST_P(MbExchange, RawFrameRoundTrip) {
 }
 
 TEST_P(MbExchange, RepliesToADuplicatedAnswerStayInStep) {
-    // The peer answers twice: the spare copy must not be taken for the next reply.
+    // The peer answers twice: the spare copy, waiting in the line, must not be taken for the
+    // next reply. (One that arrives only after the next request went out cannot be told apart:
+    // neither the serial frames nor, by design, the TCP transaction id say whose reply it is.)
     peer_->setFault(Fault::Twice);
     peer_->setHolding(0, 11);
     short r = 0;
     ASSERT_EQ(KMB_ReadHoldReg(h_, 1, 0, 1, &r, 0), KMB_OK);
     EXPECT_EQ(r, 11);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     peer_->setHolding(0, 22);
     ASSERT_EQ(KMB_ReadHoldReg(h_, 1, 0, 1, &r, 0), KMB_OK);
     EXPECT_EQ(r, 22);
@@ -185,12 +188,12 @@ TEST_P(MbExchange, RepliesToADuplicatedAnswerStayInStep) {
 
 TEST_P(MbExchange, LateReplyDoesNotAnswerTheNextRequest) {
     peer_->setHolding(0, 1);
-    peer_->setFault(Fault::Late, GetParam() == Framing::Tcp ? 150 : 400);
+    peer_->setFault(Fault::Late, GetParam() == Framing::Tcp ? 150 : 350);
     short r = 0;
     EXPECT_EQ(KMB_ReadHoldReg(h_, 1, 0, 1, &r, 0), KMB_ERR_TIMEOUT);
     peer_->setFault(Fault::None);
     peer_->setHolding(0, 2);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the late reply is waiting now
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));  // the late reply is waiting now
     ASSERT_EQ(KMB_ReadHoldReg(h_, 1, 0, 1, &r, 0), KMB_OK);
     EXPECT_EQ(r, 2);
 }
@@ -305,6 +308,24 @@ TEST(MbConnect, FailuresGiveNullAndBadHandlesGive100) {
     KMB_DisConnectMDBServer(h);
     EXPECT_EQ(KMB_ReadHoldReg(h, 1, 0, 1, &r, 0), KMB_ERR_HANDLE) << "a closed handle is refused";
     EXPECT_EQ(dir.logText(), "") << "no log entry for a null handle";
+}
+
+TEST(MbConnect, LostTcpPeerEndsInSendFailure) {
+    TempAppDir dir;
+    MbTestPeer peer(Framing::Tcp);
+    ASSERT_TRUE(peer.start());
+    void* h = connectTo(peer);
+    ASSERT_NE(h, nullptr);
+    short r;
+    ASSERT_EQ(KMB_ReadHoldReg(h, 1, 0, 1, &r, 0), KMB_OK);
+    peer.stop();
+    // The first request may still leave before the reset comes back; by the next one the link
+    // is known to be gone, and the caller is told to connect again.
+    const int first = KMB_ReadHoldReg(h, 1, 0, 1, &r, 0);
+    EXPECT_TRUE(first == KMB_ERR_TIMEOUT || first == KMB_ERR_SEND) << first;
+    EXPECT_EQ(KMB_ReadHoldReg(h, 1, 0, 1, &r, 0), KMB_ERR_SEND);
+    EXPECT_NE(dir.logText().find("发送不成功，需要从新建立连接"), std::string::npos);
+    KMB_DisConnectMDBServer(h);
 }
 
 TEST(MbNotify, SerialReadsAndWritesAreReported) {
