@@ -4,6 +4,7 @@
 // (the goal is at least 1.0). N: MB_BENCH_N, default 2000.
 #include <benchmark/benchmark.h>
 #include <modbus.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -80,24 +81,26 @@ void BM_Libmodbus(benchmark::State& state, mbtest::Framing f) {
     modbus_free(ctx);
 }
 
-// Keeps every repetition's rate so that the ratios of the medians can be printed after the table.
+// Keeps every repetition's rate and CPU time per request, so that the medians can be compared
+// after the table (the CPU time says more than the rate when the machine is busy).
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    RatioReporter() : ConsoleReporter(::isatty(1) ? OO_ColorTabular : OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const auto& r : runs) {
             auto it = r.counters.find("req/s");
-            if (r.run_type == Run::RT_Iteration && !r.error_occurred && it != r.counters.end())
-                rates[r.run_name.function_name].push_back(it->second.value);
+            if (r.run_type != Run::RT_Iteration || r.error_occurred || it == r.counters.end() || !r.iterations) continue;
+            rates[r.run_name.function_name].push_back(it->second.value);
+            cpuUs[r.run_name.function_name].push_back(r.cpu_accumulated_time * 1e6 / static_cast<double>(r.iterations));
         }
         ConsoleReporter::ReportRuns(runs);
     }
-    double median(const std::string& name) {
-        auto& v = rates[name];
+    static double median(std::vector<double> v) {
         if (v.empty()) return 0;
         std::sort(v.begin(), v.end());
         return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
     }
-    std::map<std::string, std::vector<double>> rates;
+    std::map<std::string, std::vector<double>> rates, cpuUs;
 };
 
 }  // namespace
@@ -131,11 +134,13 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (const auto& l : kLines) {
-        const std::string base = std::string("ReadHolding100/") + l.line;
-        const double mine = reporter.median(base + "/MbMaster"), theirs = reporter.median(base + "/libmodbus");
-        if (mine > 0 && theirs > 0)
-            std::printf("ratio MbMaster/libmodbus %-10s %.2f  (median %.0f vs %.0f req/s)\n", l.line, mine / theirs,
-                        mine, theirs);
+        const std::string mine = std::string("ReadHolding100/") + l.line + "/MbMaster";
+        const std::string theirs = std::string("ReadHolding100/") + l.line + "/libmodbus";
+        const double a = RatioReporter::median(reporter.rates[mine]), b = RatioReporter::median(reporter.rates[theirs]);
+        if (a > 0 && b > 0)
+            std::printf("ratio MbMaster/libmodbus %-10s %.2f  (median %.0f vs %.0f req/s; CPU %.1f vs %.1f us/req)\n",
+                        l.line, a / b, a, b, RatioReporter::median(reporter.cpuUs[mine]),
+                        RatioReporter::median(reporter.cpuUs[theirs]));
     }
     benchmark::Shutdown();
     return 0;
