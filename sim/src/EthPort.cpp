@@ -10,13 +10,8 @@
 
 namespace vexa::sim::detail {
 
-namespace {
-
-constexpr std::size_t kMaxDatagram = 2048;
-
-// Reads every waiting datagram; `take` gets each with its sender.
-template <typename Take>
-void drain(int fd, Take take) {
+void drainDatagrams(int fd, const std::function<void(const Bytes&, const sockaddr_in&)>& take) {
+    constexpr std::size_t kMaxDatagram = 2048;
     for (;;) {
         std::uint8_t buf[kMaxDatagram];
         sockaddr_in from{};
@@ -26,8 +21,6 @@ void drain(int fd, Take take) {
         take(Bytes(buf, buf + n), from);
     }
 }
-
-}  // namespace
 
 vexa::UniqueFd bindUdp(std::uint32_t ipNet, int port) {
     vexa::UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
@@ -53,7 +46,7 @@ void EthPort::close() {
 }
 
 void EthPort::onReadable() {
-    drain(fd_.get(), [this](const Bytes& d, const sockaddr_in& from) { receive(d, from, false); });
+    drainDatagrams(fd_.get(), [this](const Bytes& d, const sockaddr_in& from) { receive(d, from, false); });
 }
 
 void EthPort::receive(const Bytes& datagram, const sockaddr_in& from, bool viaHub) {
@@ -66,28 +59,6 @@ void EthPort::receive(const Bytes& datagram, const sockaddr_in& from, bool viaHu
     sendReply(loop_, c_, *reply, kEthCorruptAt, [fd, from](const Bytes& b) {
         return ::sendto(fd, b.data(), b.size(), MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&from), sizeof from) ==
                static_cast<ssize_t>(b.size());
-    });
-}
-
-bool EthHub::bind(std::uint32_t ipNet) {
-    fd_ = bindUdp(ipNet, kEthPort);
-    return fd_.valid();
-}
-
-void EthHub::start(std::vector<EthPort*> ports) {
-    ports_ = std::move(ports);
-    if (fd_.valid()) loop_.watch(fd_.get(), [this](short) { onReadable(); });
-}
-
-void EthHub::close() {
-    if (fd_.valid()) loop_.unwatch(fd_.get());
-    fd_.reset();
-    ports_.clear();
-}
-
-void EthHub::onReadable() {
-    drain(fd_.get(), [this](const Bytes& d, const sockaddr_in& from) {
-        for (EthPort* p : ports_) p->receive(d, from, true);
     });
 }
 

@@ -1,9 +1,8 @@
 #pragma once
-// UDP for the Ethernet couplers: one socket per coupler on its own loopback address, and the
-// hub socket that stands for the broadcast address, whose datagrams every coupler hears.
+// UDP for one Ethernet coupler: a socket on its own loopback address, port 8801.
 #include <netinet/in.h>
 
-#include <vector>
+#include <functional>
 
 #include "Coupler.h"
 #include "EventLoop.h"
@@ -12,6 +11,8 @@ namespace vexa::sim::detail {
 
 // Binds a non-blocking UDP socket to address:port; invalid on failure.
 vexa::UniqueFd bindUdp(std::uint32_t ipNet, int port);
+// Reads every waiting datagram; `take` gets each with its sender.
+void drainDatagrams(int fd, const std::function<void(const Bytes&, const sockaddr_in&)>& take);
 
 class EthPort {
 public:
@@ -27,21 +28,6 @@ private:
     Coupler& c_;
     EventLoop& loop_;
     vexa::UniqueFd fd_;
-};
-
-class EthHub {
-public:
-    EthHub(EventLoop& loop) : loop_(loop) {}
-    bool bind(std::uint32_t ipNet);  // false when the address is taken
-    bool bound() const { return fd_.valid(); }
-    void start(std::vector<EthPort*> ports);
-    void close();
-
-private:
-    void onReadable();
-    EventLoop& loop_;
-    vexa::UniqueFd fd_;
-    std::vector<EthPort*> ports_;
 };
 
 }  // namespace vexa::sim::detail

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Coupler.h"
+#include "EthHub.h"
 #include "EthPort.h"
 #include "EventLoop.h"
 #include "HidPort.h"
