@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "WireClient.h"
+#include "platform/HidBackend.h"
 #include "sim/SimRack.h"
 
 using namespace vexa::sim;
@@ -215,6 +216,33 @@ TEST(HidOddDevices, OtherStringsSilentIdentifyMissingHelloAndALongPath) {
     longRack.stop();
     EXPECT_NE(::stat(l->address().c_str(), &st), 0);
     ::rmdir(folder.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(HidOnThePlatformBackend, EnumeratesDevicesWithAHelloAndExchangesReports) {
+    SimRack rack(RackOptions{.liveData = false});
+    ASSERT_TRUE(rack.addHid({.socketName = "b-coupler"}));
+    ASSERT_TRUE(rack.addHid({.socketName = "a-coupler", .manufacturer = "ACME"}));
+    ASSERT_TRUE(rack.addHid({.socketName = "c-mute", .sendHello = false}));
+    ASSERT_EQ(rack.start(), kSimOk);
+    auto backend = vexa::makeSimHidBackend(rack.hidFolder());
+    auto devices = backend->enumerate();
+    ASSERT_EQ(devices.size(), 2u) << "the device without a hello is skipped";
+    EXPECT_EQ(devices[0].path, rack.hidFolder() + "/a-coupler") << "sorted by file name";
+    EXPECT_EQ(devices[0].manufacturer, "ACME");
+    EXPECT_EQ(devices[1].product, "VEXA-9020");
+    EXPECT_EQ(devices[1].inputReportLength, 65);
+
+    auto dev = backend->open(devices[1].path);
+    ASSERT_TRUE(dev);
+    Bytes identify = hidReport({0x7E, 0x05, 0x01, 0x7A, 0x7E});
+    ASSERT_EQ(dev->write(identify.data(), 65, 1000), 65);
+    std::uint8_t in[65] = {};
+    ASSERT_EQ(dev->read(in, sizeof in, 1000), 65);
+    EXPECT_EQ(in[8] << 8 | in[9], 0x9020);
 }
 
 }  // namespace
