@@ -66,7 +66,8 @@ int CMbSerialMsg::checkedBytes(const std::uint8_t*& data, int& len) {
         len = recvLen_ - 2;
         return KMB_OK;
     }
-    // ASCII: accepted when at least one delimiter is in place, as couplers in the field send.
+    // ASCII: tolerant of a missing delimiter (at least one must be in place), the same rule as
+    // the device library applies to the couplers' ASCII replies.
     if (recvLen_ < 3) return KMB_ERR_SHORT_REPLY;
     const bool colon = recv_[0] == kColon;
     const bool crlf = recv_[recvLen_ - 2] == kCr && recv_[recvLen_ - 1] == kLf;
