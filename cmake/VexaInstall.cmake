@@ -10,6 +10,7 @@ set(CMAKE_INSTALL_RPATH "$ORIGIN:$ORIGIN/..:$ORIGIN/../..")
 # in lower case, and adds it to the exported CMake package (find_package(Vexa) -> Vexa::<target>).
 function(vexa_install_library target)
   cmake_parse_arguments(L "" "DESCRIPTION" "" ${ARGN})
+  set_property(GLOBAL PROPERTY VEXA_HAS_EXPORTS ON)
   install(TARGETS ${target} EXPORT VexaTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
     PUBLIC_HEADER DESTINATION ${VEXA_INSTALL_INCLUDEDIR} COMPONENT dev

@@ -1,7 +1,10 @@
 # The CMake package (find_package(Vexa)), the udev rule for the USB coupler, and CPack .deb.
 include(CMakePackageConfigHelpers)
 set(VEXA_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Vexa)
-install(EXPORT VexaTargets NAMESPACE Vexa:: DESTINATION ${VEXA_CMAKE_DIR} COMPONENT dev)
+get_property(_vexa_has_exports GLOBAL PROPERTY VEXA_HAS_EXPORTS)
+if(_vexa_has_exports)  # a build with every library left out has nothing to export
+  install(EXPORT VexaTargets NAMESPACE Vexa:: DESTINATION ${VEXA_CMAKE_DIR} COMPONENT dev)
+endif()
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/VexaConfig.cmake.in
   ${CMAKE_BINARY_DIR}/VexaConfig.cmake INSTALL_DESTINATION ${VEXA_CMAKE_DIR})
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/VexaConfigVersion.cmake COMPATIBILITY SameMajorVersion)

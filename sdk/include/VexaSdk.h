@@ -60,6 +60,50 @@ extern "C" {
 typedef void* KO_HANDLE;     /* a coupler (main module) */
 typedef void* KO_SUBHANDLE;  /* a sub module of a coupler */
 
+/* Records of the USB coupler's CANopen mapping; packed, little-endian host order where a field
+ * is said to be in host order. */
+#pragma pack(push, 1)
+/* One I/O channel of a sub module (KO_HidGetIOChl). The first four bytes are the mapping word
+ * the coupler receives. */
+typedef struct IoMapRecord {
+    uint8_t subAddress;
+    uint8_t direction;     /* 1 output, 0 input */
+    uint8_t reg;           /* register address, low byte */
+    uint8_t lengthRegs;    /* length in 16-bit registers */
+    char key[100];         /* NUL-terminated item key (channel list only) */
+    uint16_t type;         /* sub-module type code, host order (channel list only) */
+} IoMapRecord;
+
+/* One configuration register of a sub module exposed as an SDO object; read back from the
+ * coupler the last four bytes are the object's value. */
+typedef struct SdoMapRecord {
+    uint16_t index;        /* object index, host order */
+    uint8_t subIndex;
+    uint8_t subAddress;
+    uint8_t reg;
+    uint8_t lengthRegs;
+    uint8_t zero;
+} SdoMapRecord;
+
+/* One PDO setting for KO_HidAddPDOSet. */
+typedef struct PdoMapEntry {
+    uint8_t setting[6];    /* sent to the coupler unchanged */
+    uint8_t side;          /* non-zero: RPDO (output); 0: TPDO (input) */
+    uint8_t channel;       /* the workbench's channel index; not sent */
+} PdoMapEntry;
+#pragma pack(pop)
+
+#ifdef __cplusplus
+static_assert(sizeof(IoMapRecord) == 106, "IoMapRecord is 106 bytes on the wire and in files");
+static_assert(sizeof(SdoMapRecord) == 7, "SdoMapRecord is 7 bytes");
+static_assert(sizeof(PdoMapEntry) == 8, "PdoMapEntry is 8 bytes");
+#endif
+
+/* Progress of KO_HidUpdate, in place of the window the desktop original posted to: the message
+ * number (0x678) and its two parameters, as that window would have received them. */
+#define KO_UPDATE_PROGRESS_MESSAGE 0x678
+typedef void (*KO_PROGRESSPROC)(unsigned int message, intptr_t wParam, intptr_t lParam);
+
 /* ---- Discovery and selection ---- */
 VEXASDK_API int KO_EthSearchAll(void);
 VEXASDK_API int KO_EthSearchByIP(const char* ip);
@@ -99,6 +143,41 @@ VEXASDK_API int KO_SearchSubDev(KO_HANDLE h);
 VEXASDK_API int KO_GetSearchSubDev(KO_HANDLE h, short* addr, short* manufacturer, short* type, short* mode,
                                    short* hardVer, short* softVer, int* serial, int index);
 VEXASDK_API int KO_RebootSubDev(KO_HANDLE h, int addr);
+VEXASDK_API KO_SUBHANDLE KO_SetOperateSubDev(KO_HANDLE h, int addr);
+
+VEXASDK_API int KO_ReadSubDevProperty(KO_SUBHANDLE s);
+VEXASDK_API int KO_GetSubDevProperty(KO_SUBHANDLE s, const char* key, char* text);
+VEXASDK_API int KO_ResetSubDevProperty(KO_SUBHANDLE s);
+VEXASDK_API int KO_ModifySubDevProperty(KO_SUBHANDLE s, const char* key, const char* text);
+VEXASDK_API int KO_SubmitSubDevProperty(KO_SUBHANDLE s);
+VEXASDK_API int KO_ReadSubDevData(KO_SUBHANDLE s);
+VEXASDK_API int KO_GetSubDevData(KO_SUBHANDLE s, const char* key, char* text);
+VEXASDK_API int KO_ResetSubDevData(KO_SUBHANDLE s);
+VEXASDK_API int KO_ModifySubDevData(KO_SUBHANDLE s, const char* key, const char* text);
+VEXASDK_API int KO_SubmitSubDevData(KO_SUBHANDLE s);
+VEXASDK_API int KO_ReadSubPropByAddr(KO_SUBHANDLE s, int addr, int count, void* buf, int* len);
+VEXASDK_API int KO_WriteSubPropByAddr(KO_SUBHANDLE s, int addr, int count, const void* buf);
+VEXASDK_API int KO_ReadSubDataByAddr(KO_SUBHANDLE s, int addr, int count, void* buf, int* len);
+VEXASDK_API int KO_WriteSubDataByAddr(KO_SUBHANDLE s, int addr, int count, const void* buf);
+VEXASDK_API int KO_SendSubCmd(KO_SUBHANDLE s, const unsigned char* buf, int len, int addChecksum);
+VEXASDK_API int KO_ReadSubBuf(KO_SUBHANDLE s, unsigned char* buf, unsigned short len);
+
+/* ---- USB coupler: CANopen mapping ---- */
+VEXASDK_API int KO_HidDownloadIO(KO_HANDLE h);
+VEXASDK_API int KO_HidDownloadSPDO(KO_HANDLE h);
+VEXASDK_API int KO_HidGetIOChl(KO_HANDLE h, void* records, int capacity, int* count);
+VEXASDK_API int KO_HidClearPDOSet(KO_HANDLE h);
+VEXASDK_API int KO_HidAddPDOSet(KO_HANDLE h, const void* record, int size);
+VEXASDK_API int KO_HidGetMapInfo(KO_HANDLE h, int* ioCount, int* sdoCount, int* tpdoCount, int* rpdoCount);
+VEXASDK_API int KO_HidGetIOMap(KO_HANDLE h, int* out, int capacity);
+VEXASDK_API int KO_HidGetSDOMap(KO_HANDLE h, unsigned char* out, int capacity);
+VEXASDK_API int KO_HidGetTPDOMap(KO_HANDLE h, unsigned char* out, int capacity);
+VEXASDK_API int KO_HidGetRPDOMap(KO_HANDLE h, unsigned char* out, int capacity);
+
+/* ---- USB coupler: firmware download ---- */
+VEXASDK_API int KO_HidUpdateBegin(KO_HANDLE h);
+/* `progress` may be null; it is called on the caller's thread. */
+VEXASDK_API int KO_HidUpdate(KO_HANDLE h, const void* image, int length, KO_PROGRESSPROC progress);
 
 #ifdef __cplusplus
 }
