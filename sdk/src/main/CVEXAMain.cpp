@@ -207,14 +207,14 @@ void CVEXAMain::StoreSubSlot(const SubSlotRecord& rec, int index) {
 }
 
 CVEXASub* CVEXAMain::SelectSub(int addr) {
-    currentSub_ = nullptr;
+    currentSub_ = SubAt(addr);
+    return currentSub_;
+}
+
+CVEXASub* CVEXAMain::SubAt(int addr) {
     addr &= 0xFF;
-    for (const auto& s : slots_) {
-        if (s.address != 0 && s.address == addr) {
-            currentSub_ = subMgr_->CreateSub(s, this);
-            return currentSub_;
-        }
-    }
+    for (const auto& s : slots_)
+        if (s.address != 0 && s.address == addr) return subMgr_->CreateSub(s, this);
     return nullptr;
 }
 

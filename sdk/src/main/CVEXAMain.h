@@ -40,6 +40,9 @@ public:
                            int* serial);
     virtual void StoreSubSlot(const SubSlotRecord& rec, int index);
     virtual CVEXASub* SelectSub(int addr);
+    // The sub-module object for the slot with `addr` (created on first use) without making it
+    // the current one; null when no slot has that address or no class serves its type.
+    CVEXASub* SubAt(int addr);
     virtual void BuildFixedBlock() = 0;
     virtual void BuildDeviceBlocks() = 0;
     virtual void FillFixedBlock() = 0;
