@@ -29,13 +29,25 @@ constexpr int kHelloTimeoutMs = 200;
 // left non-blocking so that a large report can never block a write past its own time-out.
 UniqueFd connectTo(const std::string& path, int timeoutMs) {
     sockaddr_un sa{};
-    if (path.empty() || path.size() >= sizeof sa.sun_path) return {};
+    if (path.empty()) return {};
+    // A socket address holds about a hundred bytes; a longer path is reached through a
+    // descriptor of its folder, so that device paths of any length work as on a real bus.
+    std::string target = path;
+    UniqueFd dir;
+    if (path.size() >= sizeof sa.sun_path) {
+        auto slash = path.rfind('/');
+        if (slash == std::string::npos || slash == 0) return {};
+        dir.reset(::open(path.substr(0, slash).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!dir.valid()) return {};
+        target = "/proc/self/fd/" + std::to_string(dir.get()) + path.substr(slash);
+        if (target.size() >= sizeof sa.sun_path) return {};
+    }
     UniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
     if (!fd.valid()) return {};
     timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
     if (::setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) != 0) return {};
     sa.sun_family = AF_UNIX;
-    std::memcpy(sa.sun_path, path.c_str(), path.size() + 1);
+    std::memcpy(sa.sun_path, target.c_str(), target.size() + 1);
     if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) return {};
     int fl = ::fcntl(fd.get(), F_GETFL);
     if (fl < 0 || ::fcntl(fd.get(), F_SETFL, fl | O_NONBLOCK) != 0) return {};

@@ -1,11 +1,13 @@
 // Searching, collecting and operating couplers on every transport.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
 #include <set>
 
 #include "SimFixture.h"
+#include "platform/HidBackend.h"
 
 using namespace vexa;
 using namespace vexa::test;
@@ -152,3 +154,26 @@ TEST_F(SimTest, NullOutPointersAreTolerated) {
     EXPECT_EQ(KO_HIDGetSearchDev(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), RC_NO_MORE);
     EXPECT_EQ(KO_EthSearchByIP(nullptr), RC_OK);
 }
+TEST_F(SimTest, HidPathsTooLongForTheCallerAreSkipped) {
+    rack->addHid({.socketName = "short"});
+    std::string folder = "/tmp/vexa-longpath-" + std::to_string(getpid()) + "-" + std::string(150, 'x');
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    sim::SimRack longRack(sim::RackOptions{.hidFolder = folder, .liveData = false});
+    longRack.addHid({.socketName = std::string(90, 'y')});
+    ASSERT_EQ(longRack.start(), sim::kSimOk);
+    // The bus does list the device: it is the library that must refuse to hand its path out.
+    auto listed = makeSimHidBackend(folder)->enumerate();
+    ASSERT_EQ(listed.size(), 1u);
+    ASSERT_GE(listed[0].path.size(), 240u);
+    setenv("VEXA_HID", ("sim:" + folder).c_str(), 1);
+    KO_HIDSearchAll();
+    char path[KO_HID_PATH_SIZE + 8];
+    std::memset(path, 0x5A, sizeof path);
+    short s[5];
+    int serial;
+    EXPECT_EQ(KO_HIDGetSearchDev(path, &s[0], &s[1], &s[2], &s[3], &s[4], &serial), RC_NO_MORE);
+    for (size_t i = 0; i < sizeof path; ++i) ASSERT_EQ(path[i], 0x5A);
+    longRack.stop();
+    rmdir(folder.c_str());
+}
+
