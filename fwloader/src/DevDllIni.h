@@ -1,0 +1,20 @@
+#pragma once
+// devdlls/devdlls.ini beside the program: which plug-ins exist and how to drive them.
+//
+//   [DEVDLL]  DEV_COUNT=n
+//   [DEV_<i>] Name=<display name>  Dll=<file in devdlls/>  GoodWriteLen=<chunk size>
+#include <cstdint>
+#include <string>
+
+namespace fwl::devdlls {
+
+// Names and file names are read into 255 bytes by the original callers; longer values are cut.
+inline constexpr std::size_t kMaxText = 254;
+
+std::string folder();               // <AppDir>/devdlls
+int count();                        // DEV_COUNT, -1 when missing
+std::string name(int index);        // Name of DEV_<index>, at most kMaxText bytes
+std::string dll(int index);         // Dll of DEV_<index>, at most kMaxText bytes
+std::uint32_t chunkSize(int index); // from GoodWriteLen, with the rules for index 0 and defaults
+
+}  // namespace fwl::devdlls

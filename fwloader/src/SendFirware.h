@@ -1,0 +1,45 @@
+#pragma once
+// One upgrade: the start command with the header block, then numbered data blocks of the size
+// the device grants, with resends, rewinds, a bound on fruitless rounds, and progress counting.
+#include "CommDriver.h"
+#include "UpgradeFile.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fwl {
+
+struct BootDeviceEntry;
+
+class CSendFirware : public CCommDriver {
+public:
+    CSendFirware(int device, CBootDevice& table, std::uint32_t bufferSize = 4096);
+
+    // Runs the upgrade with the file at `path`, records code and text in the device's row and
+    // returns the code (0 = complete).
+    int update(const char* path);
+
+private:
+    struct Outcome {
+        int code;
+        std::string text;
+    };
+    enum class Phase { Start, Data };
+    enum class Sent { Ok, LinkFailed, FileFailed };
+
+    Outcome transfer(BootDeviceEntry& entry);
+    Sent sendStart();
+    Sent sendBlock();
+    int receiveReply();
+
+    const std::uint32_t bufferSize_;
+    std::vector<std::uint8_t> packet_;  // command bytes plus one block
+    CUpgradeFile file_;
+    std::uint32_t blockSize_ = 0;
+    std::uint32_t block_ = 0;       // number of the block being sent, from 1
+    std::uint64_t offset_ = 0;      // file offset of that block
+    std::uint32_t sent_ = 0;        // its length
+};
+
+}  // namespace fwl
