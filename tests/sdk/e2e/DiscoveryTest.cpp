@@ -108,6 +108,22 @@ TEST_F(SimTest, SerialPortProblemsAreResultCodes) {
     EXPECT_EQ(KO_RSSetOperateDev(1, 0x9010, 0, 0, "/dev/does-not-exist", 9600, 8, 0, 0, 1, 1, 0, 0, 0), nullptr);
 }
 
+TEST_F(SimTest, SerialOperateNeedsTheRightTypeAndRecord) {
+    auto* c = rack->addSerial({.station = 2});
+    start();
+    std::string port = rack->serialPath(c->line());
+    ASSERT_EQ(KO_RSSearchByID(2, 0, port.c_str(), 19200, 8, 0, 0, 1, 1, 0, 0, 0), RC_OK);
+    char addr;
+    short manufacturer, type, mode, hard, soft;
+    int serial;
+    ASSERT_EQ(KO_RSGetSearch(&addr, &manufacturer, &type, &mode, &hard, &soft, &serial), RC_OK);
+    EXPECT_EQ(KO_RSSetOperateDev(2, 9, mode, 0, port.c_str(), 19200, 8, 0, 0, 1, 1, 0, 0, 0), nullptr);
+    EXPECT_EQ(KO_RSSetOperateDev(3, 0x9010, mode, 0, port.c_str(), 19200, 8, 0, 0, 1, 1, 0, 0, 0), nullptr);
+    KO_HANDLE h = KO_RSSetOperateDev(2, 0x9010, mode, 0, port.c_str(), 19200, 8, 0, 0, 1, 1, 0, 0, 0);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(KO_ReadMainProperty(h), RC_OK);
+}
+
 TEST_F(SimTest, SerialBaudZeroIsRefused) {
     auto* c = rack->addSerial({});
     start();
