@@ -35,6 +35,8 @@ void CUsbMain::BuildFixedBlock() { BuildFromTable(kUsbProperties, std::size(kUsb
 
 void CUsbMain::BuildDeviceBlocks() { BuildFromTable(kUsbProperties, std::size(kUsbProperties), false); }
 
+CUsbMsg& CUsbMain::usbMsg() { return static_cast<CUsbMsg&>(*msg_); }
+
 bool CUsbMain::OpenHid(const char* path, int timeout) {
     if (!path) return false;
     hidPath_ = path;

@@ -2,8 +2,11 @@
 #include <map>
 
 #include "CVEXAMain.h"
+#include "hid/CHidMapping.h"
 
 namespace vexa {
+
+class CUsbMsg;
 
 // The USB HID coupler (type 0x9020), a CANopen coupler: one 64-byte block with id 2.
 class CUsbMain : public CVEXAMain {
@@ -20,8 +23,13 @@ public:
     // Search results waiting to be fetched, keyed by enumeration index + 1.
     std::map<int, HidSearchRecord>& searchResults() { return searchResults_; }
 
+    CUsbMsg& usbMsg();
+    // The CANopen mapping: PDO settings to download and the lists read back.
+    CHidMapping& mapping() { return mapping_; }
+
 private:
     std::map<int, HidSearchRecord> searchResults_;
+    CHidMapping mapping_{*this};
 };
 
 }  // namespace vexa
