@@ -10,6 +10,7 @@
 #include <string>
 
 #include "FaultInjector.h"
+#include "HidCommands.h"
 #include "SubModule.h"
 #include "sim/SimRack.h"
 
@@ -53,6 +54,7 @@ public:
     struct Hid {
         HidCouplerConfig config;
         std::string path;
+        HidState state;
     } hid;
     SimCoupler* handle = nullptr;
 

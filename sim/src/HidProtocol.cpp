@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "Checks.h"
+#include "HidCanOpen.h"
+#include "HidFirmware.h"
 
 namespace vexa::sim::detail {
 
@@ -15,17 +17,6 @@ constexpr std::size_t kMaxFrame = 64;
 constexpr std::size_t kMaxPage = 48;
 constexpr std::uint8_t kLastPiece = 255;
 constexpr int kMainBlock = 2;
-
-enum class Outcome { Reply, Error, Quiet };
-
-struct HidRequest {
-    std::uint8_t command;
-    const std::uint8_t* payload;
-    std::size_t length;
-};
-
-// A handler fills the reply's payload (after the command byte).
-using HidHandler = Outcome (*)(Coupler&, const HidRequest&, Bytes& body);
 
 Outcome identify(Coupler& c, const HidRequest&, Bytes& body) {
     if (!c.hid.config.answerIdentify) return Outcome::Quiet;
@@ -140,6 +131,9 @@ constexpr struct {
     {0x01, identify},     {0x02, mainBlock},        {0x04, reboot},         {0x10, subSlot},
     {0x11, readSub},      {0x12, writeSubData},     {0x13, writeSubProperty}, {0x80, writeByAddress},
     {0x81, readByAddress}, {0x82, readPage},
+    {0x20, spdoBegin},    {0x21, spdoEntry},        {0x22, spdoEnd},        {0x23, spdoLengths},
+    {0x24, spdoQuery},    {0x30, ioBegin},          {0x31, ioWord},         {0x32, ioEnd},
+    {0x33, ioLength},     {0x34, ioEntry},          {0xA5, firmwareUpdate},
 };
 
 Bytes frame(std::uint8_t command, const Bytes& body) {
@@ -161,6 +155,20 @@ Bytes report(const Bytes& frameBytes) {
     return r;
 }
 
+// The first script a test queued for this request, taken off the queue.
+std::optional<HidScript> takeScript(Coupler& c, const HidRequest& r) {
+    auto& scripts = c.hid.state.scripts;
+    for (auto it = scripts.begin(); it != scripts.end(); ++it) {
+        if (it->command != r.command || it->payloadPrefix.size() > r.length ||
+            !std::equal(it->payloadPrefix.begin(), it->payloadPrefix.end(), r.payload))
+            continue;
+        HidScript s = std::move(*it);
+        scripts.erase(it);
+        return s;
+    }
+    return std::nullopt;
+}
+
 // The sub-module reboot travels unframed: A1 07 00 address 00 00 0A.
 bool isSubReboot(const Bytes& rep) { return rep.size() >= 5 && rep[1] == 0xA1 && rep[2] == 0x07; }
 
@@ -177,6 +185,13 @@ std::optional<Bytes> hidReply(Coupler& c, const Bytes& rep) {
                   1 + len <= rep.size() && rep[len] == kFlag && xorOf(&rep[1], len - 2) == rep[len - 1];
     if (!framed) return report(frame(kErrorCommand, {}));
     HidRequest r{rep[3], &rep[4], len - kFrameOverhead};
+    if (auto script = takeScript(c, r)) {
+        switch (script->kind) {
+            case HidScriptKind::Refuse: return report(frame(kErrorCommand, {}));
+            case HidScriptKind::Lose: return std::nullopt;
+            case HidScriptKind::Reply: return report(frame(r.command, script->body));
+        }
+    }
     for (const auto& cmd : kHidCommands)
         if (cmd.command == r.command) {
             Bytes body;

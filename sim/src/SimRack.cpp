@@ -140,6 +140,39 @@ void SimCoupler::pushFault(const Fault& fault) {
 void SimCoupler::clearFaults() {
     Guard g(rack_.lock);
     c_.faults.clear();
+    c_.hid.state.scripts.clear();
+}
+
+CanOpenImage SimCoupler::canOpenImage() const {
+    Guard g(rack_.lock);
+    return c_.hid.state.held;
+}
+
+void SimCoupler::setCanOpenImage(const CanOpenImage& image) {
+    Guard g(rack_.lock);
+    c_.hid.state.held = image;
+}
+
+Bytes SimCoupler::firmwareImage() const {
+    Guard g(rack_.lock);
+    return c_.hid.state.update.image;
+}
+
+bool SimCoupler::inUpdateMode() const {
+    Guard g(rack_.lock);
+    return c_.hid.state.update.active;
+}
+
+std::size_t SimCoupler::firmwareUpdates() const {
+    Guard g(rack_.lock);
+    return c_.hid.state.update.completed;
+}
+
+void SimCoupler::pushHidScript(const HidScript& script) {
+    Guard g(rack_.lock);
+    HidScript s = script;
+    if (s.body.size() > detail::kHidMaxPayload) s.body.resize(detail::kHidMaxPayload);
+    c_.hid.state.scripts.push_back(std::move(s));
 }
 
 std::vector<Bytes> SimCoupler::requests() const {

@@ -125,6 +125,31 @@ struct HidCouplerConfig {
     std::vector<SubModuleConfig> subs;
 };
 
+// The CANopen object image of a USB coupler: what its mapping downloads left, in download order.
+struct CanOpenImage {
+    std::vector<std::array<std::uint8_t, 4>> ioMap;  // I/O mapping words
+    std::vector<std::array<std::uint8_t, 7>> sdo;    // object index (big-endian), sub-index, 4 value bytes
+    std::vector<std::array<std::uint8_t, 6>> tpdo;   // PDO settings as downloaded
+    std::vector<std::array<std::uint8_t, 6>> rpdo;
+};
+
+// What a USB coupler does with a request instead of acting on it (the request is logged but
+// changes nothing).
+enum class HidScriptKind {
+    Refuse,  // the device's error reply (7E 05 FF check 7E)
+    Lose,    // no reply, as if the request never arrived
+    Reply,   // a well-formed reply of the request's command carrying `body` after the command byte
+};
+
+// Applies once, to the next request of `command` whose payload starts with `payloadPrefix`;
+// several scripts for one request are used in the order they were pushed.
+struct HidScript {
+    std::uint8_t command = 0;
+    Bytes payloadPrefix;
+    HidScriptKind kind = HidScriptKind::Refuse;
+    Bytes body;  // Reply only; cut to what fits in one frame
+};
+
 struct RackOptions {
     std::string subnet;     // "127.a.b" for the hub (.1) and Ethernet couplers (.10 on); "" = from the pid
     std::string hidFolder;  // "" = a new mkdtemp folder, removed on stop; a given folder is kept
@@ -183,7 +208,17 @@ public:
     void setSilent(bool silent);  // never answer (requests are still logged)
     void setFaultRates(const FaultRates& rates);
     void pushFault(const Fault& fault);  // applied to the next reply, one each, in order
-    void clearFaults();                  // script emptied, rates zero, not silent
+    void clearFaults();                  // scripts emptied (HID ones too), rates zero, not silent
+
+    // USB couplers: the CANopen object image, the firmware download and scripted answers.
+    CanOpenImage canOpenImage() const;
+    void setCanOpenImage(const CanOpenImage& image);
+    // The last firmware image an end request completed, as its pieces brought it: 32 bytes a
+    // piece, so the image's tail is padded with 0xFF. Empty before the first.
+    Bytes firmwareImage() const;
+    bool inUpdateMode() const;            // between a begin and an end request
+    std::size_t firmwareUpdates() const;  // end requests taken
+    void pushHidScript(const HidScript& script);
 
     // Observation. A request is logged when it reaches the coupler, answered or not; a reply
     // is counted when a frame goes out (a duplicate counts twice).
