@@ -1,5 +1,6 @@
 #include "RackSetup.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -93,9 +94,42 @@ bool parseSubList(const std::string& text, std::vector<SubModuleConfig>& out) {
     if (items.size() > static_cast<std::size_t>(kMaxSubModules)) return false;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (items[i] == "-") continue;
-        std::uint16_t type;
-        if (!parseHex16(items[i], type)) return false;
-        out.push_back({static_cast<int>(i) + 1, subIdentity(type)});
+        // TYPE or TYPE@HARDVER, both hexadecimal: 4017@120 is a 0x4017 of hardware version 0x120.
+        auto at = items[i].find('@');
+        std::uint16_t type, hardVer = subIdentity(0).hardVer;
+        if (!parseHex16(items[i].substr(0, at), type)) return false;
+        if (at != std::string::npos && !parseHex16(items[i].substr(at + 1), hardVer)) return false;
+        out.push_back({static_cast<int>(i) + 1, subIdentity(type, hardVer)});
+    }
+    return true;
+}
+
+bool planEveryType(const std::string& kind, std::vector<PlannedCoupler>& out) {
+    std::string k = lower(kind);
+    if (k != "eth" && k != "rs" && k != "hid") return false;
+    auto types = everySubModuleType();
+    int line = 0;
+    for (const auto& c : out)
+        if (c.kind == CouplerKind::Serial) line = std::max(line, c.serial.line + 1);
+    for (std::size_t first = 0, n = 0; first < types.size(); first += kMaxSubModules, ++n) {
+        std::vector<SubModuleConfig> subs;
+        for (std::size_t i = first; i < types.size() && i < first + kMaxSubModules; ++i)
+            subs.push_back({static_cast<int>(i - first) + 1, types[i]});
+        PlannedCoupler c;
+        if (k == "eth") {
+            c.kind = CouplerKind::Ethernet;
+            c.eth.subs = subs;
+        } else if (k == "hid") {
+            c.kind = CouplerKind::Hid;
+            c.hid.subs = subs;
+        } else {
+            // One line; each coupler's modules answer station .. station + 7.
+            c.kind = CouplerKind::Serial;
+            c.serial.line = line;
+            c.serial.station = 1 + static_cast<int>(n) * (kMaxSubModules + 1);
+            c.serial.subs = subs;
+        }
+        out.push_back(c);
     }
     return true;
 }
@@ -108,10 +142,13 @@ std::string usage() {
            "  --rs-line MODE[:STATIONS] an RS-485 line on a new pty; MODE rtu or ascii (both are answered);\n"
            "                            couplers at STATIONS, e.g. rtu:1,9 (default 1)\n"
            "  --hid NAME|auto           a USB HID coupler socket NAME in the HID folder\n"
-           "  --subs LIST               sub modules of the couplers that follow, e.g. 4017,2808,-,1804\n"
+           "  --subs LIST               sub modules of the couplers that follow, e.g. 4017,2808,-,1804@120\n"
+           "                            (TYPE@HARDVER: a hardware version, hexadecimal)\n"
            "                            (default " +
            std::string(kDefaultSubs) +
            ")\n"
+           "  --all-types eth|rs|hid    as many couplers of that kind as it takes to hold one sub module\n"
+           "                            of every type the rack plays (an RS-485 line with stations 1, 10, ...)\n"
            "  --subnet 127.A.B          the loopback subnet (hub at .1, couplers from .10)\n"
            "  --hid-folder DIR          the simulated USB bus folder (default: a new temporary one)\n"
            "  --config FILE             couplers from an INI file: [rack] subnet, hid_folder, live;\n"
@@ -155,6 +192,12 @@ bool parseCommandLine(const std::vector<std::string>& args, ProgramOptions& out,
             if (!value(v)) return false;
             if (!parseSubList(v, subs)) {
                 error = "--subs: \"" + v + "\" is not a list of hexadecimal type codes";
+                return false;
+            }
+        } else if (a == "--all-types") {
+            if (!value(v)) return false;
+            if (!planEveryType(v, out.couplers)) {
+                error = "--all-types: the kind is eth, rs or hid";
                 return false;
             }
         } else if (a == "--eth") {

@@ -30,8 +30,12 @@ struct ProgramOptions {
 bool parseCommandLine(const std::vector<std::string>& args, ProgramOptions& out, std::string& error);
 // Adds the couplers of an INI file. False with a message on a bad section or value.
 bool loadConfigFile(const std::string& file, ProgramOptions& out, std::string& error);
-// Parses "4017,2808,-,1804": sub types at positions 1, 2, 4 ("-" leaves a slot empty).
+// Parses "4017,2808,-,1804@120": sub types at positions 1, 2, 4 ("-" leaves a slot empty,
+// "@HARDVER" gives a hardware version, hexadecimal).
 bool parseSubList(const std::string& text, std::vector<SubModuleConfig>& out);
+// Appends couplers of `kind` ("eth", "rs", "hid") holding one sub module of every type the rack
+// plays; false for another kind.
+bool planEveryType(const std::string& kind, std::vector<PlannedCoupler>& out);
 
 std::string usage();
 

@@ -1,5 +1,7 @@
 #include "SubModule.h"
 
+#include "SubRegisterMap.h"
+
 namespace vexa::sim::detail {
 
 namespace {
@@ -12,10 +14,11 @@ bool inRange(int start, int count) {
 }  // namespace
 
 SubModule::SubModule(const Identity& id) : id_(id) {
+    fillInitialRegisters(id_.type, id_.hardVer, regs_);
     // Live registers start where they are at the epoch, so a frozen rack is deterministic.
-    RegisterFile none{};
+    const RegisterFile initial = regs_;
     for (int r = 0; r < kSubRegisterCount; ++r) {
-        int v = liveRegister(id_.type, r, 0, none);
+        int v = liveRegister(id_.type, id_.hardVer, r, 0, initial);
         if (v >= 0) regs_[static_cast<std::size_t>(r)] = static_cast<std::uint16_t>(v);
     }
 }
@@ -29,7 +32,7 @@ Identity SubModule::reported() const {
 int SubModule::value(int reg, std::int64_t nowMs, bool live) const {
     if (reg < 0 || reg >= kSubRegisterCount) return -1;
     if (live && !boot_) {
-        int v = liveRegister(id_.type, reg, nowMs, regs_);
+        int v = liveRegister(id_.type, id_.hardVer, reg, nowMs, regs_);
         if (v >= 0) return v;
     }
     return regs_[static_cast<std::size_t>(reg)];
@@ -59,7 +62,7 @@ bool SubModule::write(int start, const std::uint8_t* data, int len) {
 
 void SubModule::freeze(std::int64_t nowMs) {
     for (int r = 0; r < kSubRegisterCount; ++r) {
-        int v = liveRegister(id_.type, r, nowMs, regs_);
+        int v = liveRegister(id_.type, id_.hardVer, r, nowMs, regs_);
         if (v >= 0) regs_[static_cast<std::size_t>(r)] = static_cast<std::uint16_t>(v);
     }
 }

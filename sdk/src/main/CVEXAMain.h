@@ -43,6 +43,8 @@ public:
     // The sub-module object for the slot with `addr` (created on first use) without making it
     // the current one; null when no slot has that address or no class serves its type.
     CVEXASub* SubAt(int addr);
+    // The sub module whose request is on the wire: block replies are placed into its items.
+    void SetCurrentSub(CVEXASub* sub) { currentSub_ = sub; }
     virtual void BuildFixedBlock() = 0;
     virtual void BuildDeviceBlocks() = 0;
     virtual void FillFixedBlock() = 0;

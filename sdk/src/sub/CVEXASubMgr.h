@@ -1,6 +1,8 @@
 #pragma once
-// The sub-module objects created for one coupler, keyed by address.
+// The sub-module objects created for one coupler, keyed by address. A module swapped for
+// another type at the same address keeps its object until the coupler object goes.
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "CVEXASub.h"
@@ -10,12 +12,18 @@ namespace vexa {
 class CVEXASubMgr {
 public:
     virtual ~CVEXASubMgr() = default;
-    // The object for `address`, created on first use; null for a type no class serves.
+    // The object for the slot's address, created on first use; null for a type no class
+    // serves.
     CVEXASub* CreateSub(const SubSlotRecord& slot, CVEXAMain* main);
-    // The object when `handle` is one of ours, else null.
+    // The object when `handle` is one of ours, else null. Safe without the library lock (the
+    // raw-buffer exports check their handles with it).
     CVEXASub* Find(const void* handle) const;
 
+    // A new object of the class `row` names, built; null when the row's family has no class.
+    static std::unique_ptr<CVEXASub> Make(const SubClassRow& row, const SubSlotRecord& slot, CVEXAMain* main);
+
 private:
+    mutable std::mutex lock_;  // guards subs_ against Find from an unlocked export
     std::vector<std::unique_ptr<CVEXASub>> subs_;
 };
 

@@ -62,6 +62,9 @@ Identity ethCouplerIdentity();     // type 9
 Identity serialCouplerIdentity();  // type 0x9010
 Identity hidCouplerIdentity();     // type 0x9020
 Identity subIdentity(std::uint16_t type, std::uint16_t hardVer = 0x0100);
+// One identity per sub-module register map the rack plays: every type, and for 0x3800, 0x4017
+// and 0x4400 also the later hardware generation (0x150, 0x120, 0x110) with its own map.
+std::vector<Identity> everySubModuleType();
 
 constexpr int kMaxSubModules = 8;
 constexpr int kSubRegisterCount = 256;

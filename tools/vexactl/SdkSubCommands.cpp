@@ -1,0 +1,207 @@
+// Sub-module commands: subs, sub-props, sub-data, sub-set, sub-reboot.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "SdkTarget.h"
+#include "sub/SubTables.h"
+
+namespace vexactl {
+
+namespace {
+
+int finish(Output& out, int rc) { return out.finish(rc, sdkResultName(rc), rc == RC_OK); }
+
+std::string hex4(int v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "%04x", v & 0xFFFF);
+    return b;
+}
+
+std::string version(int v) {
+    char b[16];
+    std::snprintf(b, sizeof b, "V%d.%02d", (v >> 8) & 0xFF, v & 0xFF);
+    return b;
+}
+
+struct Slot {
+    int index = -1;
+    int address = 0, manufacturer = 0, type = 0, mode = 0, hardVer = 0, softVer = 0;
+    unsigned char serial[4] = {};  // as the search reported them
+};
+
+bool slotAt(KO_HANDLE h, int index, Slot& s) {
+    short addr, manufacturer, type, mode, hard, soft;
+    int serial;
+    if (KO_GetSearchSubDev(h, &addr, &manufacturer, &type, &mode, &hard, &soft, &serial, index) != RC_OK) return false;
+    s.index = index;
+    s.address = static_cast<unsigned short>(addr);
+    s.manufacturer = static_cast<unsigned short>(manufacturer);
+    s.type = static_cast<unsigned short>(type);
+    s.mode = static_cast<unsigned short>(mode);
+    s.hardVer = static_cast<unsigned short>(hard);
+    s.softVer = static_cast<unsigned short>(soft);
+    std::memcpy(s.serial, &serial, 4);
+    return true;
+}
+
+bool slotWithAddress(KO_HANDLE h, int address, Slot& s) {
+    for (int i = 0; i < 8; ++i)
+        if (slotAt(h, i, s) && s.address == address) return true;
+    return false;
+}
+
+const char* className(const Slot& s) {
+    const vexa::SubClassRow* row =
+        vexa::FindSubClass(static_cast<std::uint16_t>(s.type), static_cast<std::uint16_t>(s.hardVer));
+    return row ? row->className : "(no class)";
+}
+
+// The coupler of positional[0] and its sub module at positional[1], opened; on failure the
+// outcome is printed and `status` holds the exit status.
+struct OpenSub {
+    KO_HANDLE main = nullptr;
+    KO_SUBHANDLE sub = nullptr;
+    Slot slot;
+    ~OpenSub() {
+        if (main) KO_UnOperateDev(main);
+    }
+};
+
+bool openSub(const Args& a, Output& out, OpenSub& o, int& status) {
+    Target t;
+    if (a.positional.size() < 2 || !parseTarget(a.positional[0], a, t)) {
+        status = kUsage;
+        return false;
+    }
+    char* end = nullptr;
+    long address = std::strtol(a.positional[1].c_str(), &end, 0);
+    if (*end || address < 1 || address > 255) {
+        std::fprintf(stderr, "vexactl: '%s' is no sub-module address\n", a.positional[1].c_str());
+        status = kUsage;
+        return false;
+    }
+    int rc = RC_OK;
+    o.main = openTarget(t, rc);
+    if (!o.main) {
+        status = finish(out, rc == RC_OK ? RC_FAILED : rc);
+        return false;
+    }
+    if (!slotWithAddress(o.main, static_cast<int>(address), o.slot)) {
+        out.message("no sub module at address " + std::to_string(address));
+        status = finish(out, RC_FAILED);
+        return false;
+    }
+    o.sub = KO_SetOperateSubDev(o.main, static_cast<int>(address));
+    if (!o.sub) {
+        out.message("no class serves type " + hex4(o.slot.type));
+        status = finish(out, RC_FAILED);
+        return false;
+    }
+    return true;
+}
+
+// The keys named after TARGET ADDR, or every key of the module's class.
+std::vector<std::string> keysToShow(const Args& a, const Slot& s, bool data, std::size_t firstKeyArg) {
+    if (a.positional.size() > firstKeyArg)
+        return std::vector<std::string>(a.positional.begin() + static_cast<long>(firstKeyArg), a.positional.end());
+    const vexa::SubClassRow* row =
+        vexa::FindSubClass(static_cast<std::uint16_t>(s.type), static_cast<std::uint16_t>(s.hardVer));
+    return row ? vexa::SubClassKeys(*row, data) : std::vector<std::string>{};
+}
+
+void showKeys(KO_SUBHANDLE sub, const std::vector<std::string>& keys, bool data, Output& out) {
+    for (const auto& key : keys) {
+        char text[KO_TEXT_SIZE] = {};
+        int rc = data ? KO_GetSubDevData(sub, key.c_str(), text) : KO_GetSubDevProperty(sub, key.c_str(), text);
+        out.record(Record().add("key", key).add("value", rc == RC_OK ? std::string(text) : sdkResultName(rc)));
+    }
+}
+
+int subs(const Args& a, Output& out) {
+    Target t;
+    if (a.positional.empty() || !parseTarget(a.positional[0], a, t)) return kUsage;
+    int rc = RC_OK;
+    KO_HANDLE h = openTarget(t, rc);
+    if (!h) return finish(out, rc == RC_OK ? RC_FAILED : rc);
+    for (int i = 0; i < 8; ++i) {
+        Slot s;
+        if (!slotAt(h, i, s)) continue;
+        char serial[12];
+        std::snprintf(serial, sizeof serial, "%02x%02x%02x%02x", s.serial[0], s.serial[1], s.serial[2], s.serial[3]);
+        out.record(Record()
+                       .add("slot", i)
+                       .add("address", s.address)
+                       .add("type", hex4(s.type))
+                       .add("class", className(s))
+                       .add("mode", hex4(s.mode))
+                       .add("hardver", version(s.hardVer))
+                       .add("softver", version(s.softVer))
+                       .add("serial", serial));
+    }
+    KO_UnOperateDev(h);
+    return finish(out, RC_OK);
+}
+
+int subProps(const Args& a, Output& out) {
+    OpenSub o;
+    int status = kOk;
+    if (!openSub(a, out, o, status)) return status;
+    int rc = KO_ReadSubDevProperty(o.sub);
+    if (rc == RC_OK) showKeys(o.sub, keysToShow(a, o.slot, false, 2), false, out);
+    return finish(out, rc);
+}
+
+int subData(const Args& a, Output& out) {
+    OpenSub o;
+    int status = kOk;
+    if (!openSub(a, out, o, status)) return status;
+    // The settings decide how the data reads (ranges, coefficients).
+    int rc = KO_ReadSubDevProperty(o.sub);
+    if (rc == RC_OK) rc = KO_ReadSubDevData(o.sub);
+    if (rc == RC_OK) showKeys(o.sub, keysToShow(a, o.slot, true, 2), true, out);
+    return finish(out, rc);
+}
+
+int subSet(const Args& a, Output& out) {
+    if (a.positional.size() < 4) return kUsage;
+    OpenSub o;
+    int status = kOk;
+    if (!openSub(a, out, o, status)) return status;
+    bool data = a.has("data");
+    const std::string& key = a.positional[2];
+    const std::string& value = a.positional[3];
+    int rc = KO_ReadSubDevProperty(o.sub);
+    if (rc == RC_OK && data) rc = KO_ReadSubDevData(o.sub);
+    if (rc == RC_OK)
+        rc = data ? KO_ModifySubDevData(o.sub, key.c_str(), value.c_str())
+                  : KO_ModifySubDevProperty(o.sub, key.c_str(), value.c_str());
+    if (rc == RC_OK) rc = data ? KO_SubmitSubDevData(o.sub) : KO_SubmitSubDevProperty(o.sub);
+    // Read back what the module holds now.
+    if (rc == RC_OK) rc = KO_ReadSubDevProperty(o.sub);
+    if (rc == RC_OK && data) rc = KO_ReadSubDevData(o.sub);
+    if (rc == RC_OK) showKeys(o.sub, {key}, data, out);
+    return finish(out, rc);
+}
+
+int subReboot(const Args& a, Output& out) {
+    if (a.positional.size() < 2) return kUsage;
+    OpenSub o;
+    int status = kOk;
+    if (!openSub(a, out, o, status)) return status;
+    return finish(out, KO_RebootSubDev(o.main, o.slot.address));
+}
+
+}  // namespace
+
+VEXACTL_COMMAND("subs", "subs TARGET", "list a coupler's sub modules", subs);
+VEXACTL_COMMAND("sub-props", "sub-props TARGET ADDR [KEY...]", "read a sub module's settings as texts", subProps);
+VEXACTL_COMMAND("sub-data", "sub-data TARGET ADDR [KEY...]", "read a sub module's process values as texts",
+                subData);
+VEXACTL_COMMAND("sub-set", "sub-set TARGET ADDR KEY VALUE [--data]",
+                "change one sub-module setting (or, with --data, a process value) and read it back", subSet);
+VEXACTL_COMMAND("sub-reboot", "sub-reboot TARGET ADDR", "restart a sub module", subReboot);
+
+}  // namespace vexactl
