@@ -16,6 +16,7 @@ int CComTransfer::ReadIntervalMs(int baud) {
 
 int CComTransfer::Open() {
     port_.close();
+    replyOwed_ = false;
     if (baud_ <= 0) return 0;
     SerialSettings s;
     s.baud = baud_;
@@ -34,6 +35,13 @@ int CComTransfer::Send(CVEXAMsg& msg) {
     if (!port_.isOpen()) return 0;
     const auto& frame = msg.sendBuffer();
     if (frame.empty()) return 0;
+    // The reply of a request that timed out may still be on its way, and a reply does not say
+    // which request it answers: wait one read time for it and drop it before asking again.
+    if (replyOwed_) {
+        std::uint8_t late[kRecvCapacity];
+        port_.read(late, kRecvCapacity);
+        replyOwed_ = false;
+    }
     port_.purgeInput();
     int n = port_.write(frame.data(), static_cast<int>(frame.size()));
     return n > 0 ? n : 0;
@@ -42,6 +50,7 @@ int CComTransfer::Send(CVEXAMsg& msg) {
 int CComTransfer::Receive(CVEXAMsg& msg) {
     if (!port_.isOpen()) return 0;
     int n = port_.read(msg.recvBuffer(), kRecvCapacity);
+    if (n == 0) replyOwed_ = true;
     if (n <= 0) return 0;
     msg.setRecvLength(n);
     return n;

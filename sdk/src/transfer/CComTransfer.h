@@ -18,6 +18,7 @@ public:
 
 private:
     SerialPort port_;
+    bool replyOwed_ = false;  // the last request timed out; its reply may still come
 };
 
 }  // namespace vexa

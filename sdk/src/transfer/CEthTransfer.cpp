@@ -41,7 +41,16 @@ int CEthTransfer::Send(CVEXAMsg& msg) {
 int CEthTransfer::Receive(CVEXAMsg& msg) {
     if (!socket_ || !socket_->IsValid()) return 0;
     // A reply is taken the moment it arrives; a silent peer costs exactly the time-out.
-    if (socket_->WaitReadable(timeoutMs_ > 0 ? timeoutMs_ : 0) <= 0) return 0;
+    if (socket_->WaitReadable(timeoutMs_ > 0 ? timeoutMs_ : 0) <= 0) {
+        // The reply may still come, late, and nothing in it tells it from the answer to the
+        // next request of the same kind (a block read carries no sequence). Move to a fresh
+        // local port so that it lands nowhere.
+        if (localPort_ == 0) {
+            socket_.reset();
+            Open();
+        }
+        return 0;
+    }
     std::string from;
     unsigned fromPort = 0;
     int n = socket_->ReceiveFrom(msg.recvBuffer(), kRecvCapacity, from, fromPort);

@@ -23,6 +23,7 @@ public:
 
 private:
     std::unique_ptr<HidDevice> device_;
+    bool replyOwed_ = false;  // the last request timed out; its reply may still come
 };
 
 }  // namespace vexa

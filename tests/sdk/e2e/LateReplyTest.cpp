@@ -1,0 +1,68 @@
+// A reply that comes after its request gave up carries nothing that tells it from the answer
+// to a later request of the same kind. It must never be taken for one: a read that returns 0
+// shows what the device holds now.
+#include <stdlib.h>
+
+#include <string>
+
+#include "SimFixture.h"
+
+namespace vexa::test {
+namespace {
+
+std::string nameIn(const sim::Bytes& block) { return std::string(reinterpret_cast<const char*>(block.data())); }
+
+// The first read's reply is held back past the time-out; the device then changes; the second
+// read's own reply is lost, so only the late, outdated one could answer it.
+void lateThenLost(sim::SimCoupler& c, KO_HANDLE h, int lateMs, int block, const sim::Bytes& fresh) {
+    c.pushFault({sim::FaultKind::Delay, lateMs});
+    EXPECT_NE(KO_ReadMainProperty(h), RC_OK);
+    c.setBlock(block, 0, fresh);
+    c.pushFault({sim::FaultKind::Drop});
+    EXPECT_NE(KO_ReadMainProperty(h), RC_OK) << "an outdated reply was taken for the read";
+    c.clearFaults();
+}
+
+TEST_F(SimTest, EthernetReplyLateBeyondTheTimeOutIsNeverTakenForALaterRead) {
+    auto* c = rack->addEthernet({});
+    start();
+    KO_HANDLE h = operateEth(c);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(KO_ModifyMainProperty(h, "MAIN_NAME", "old"), RC_OK);
+    ASSERT_EQ(KO_SubmitMainProperty(h, ""), RC_OK);
+    // Time-out 100 ms: the late reply lands 50 ms into the next read's wait.
+    lateThenLost(*c, h, 150, 0, {'n', 'e', 'w', 0});
+    ASSERT_EQ(KO_ReadMainProperty(h), RC_OK);
+    EXPECT_EQ(get(h, "MAIN_NAME"), "new");
+    EXPECT_EQ(nameIn(c->block(0)), "new");
+}
+
+TEST_F(SimTest, SerialReplyLateBeyondTheTimeOutIsNeverTakenForALaterRead) {
+    auto* c = rack->addSerial({});
+    start();
+    KO_HANDLE h = operateSerial(c, 0);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(KO_ModifyMainProperty(h, "MAIN_NAME", "old"), RC_OK);
+    ASSERT_EQ(KO_SubmitMainProperty(h, ""), RC_OK);
+    // Read time-out 1 s.
+    lateThenLost(*c, h, 1300, 0, {'n', 'e', 'w', 0});
+    ASSERT_EQ(KO_ReadMainProperty(h), RC_OK);
+    EXPECT_EQ(get(h, "MAIN_NAME"), "new");
+}
+
+TEST_F(SimTest, HidReplyLateBeyondTheTimeOutIsNeverTakenForALaterRead) {
+    setenv("VEXA_TEST_HID_TIMEOUT_MS", "200", 1);
+    auto* c = rack->addHid({});
+    start();
+    KO_HANDLE h = operateHid(c);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(KO_ModifyMainProperty(h, "MAIN_CANOPEN_ADDR", "11"), RC_OK);
+    ASSERT_EQ(KO_SubmitMainProperty(h, ""), RC_OK);
+    lateThenLost(*c, h, 300, 2, {22});
+    ASSERT_EQ(KO_ReadMainProperty(h), RC_OK);
+    EXPECT_EQ(get(h, "MAIN_CANOPEN_ADDR"), "22");
+    unsetenv("VEXA_TEST_HID_TIMEOUT_MS");
+}
+
+}  // namespace
+}  // namespace vexa::test
