@@ -65,6 +65,7 @@ int CComMsg::finish() {
 int CComMsg::privateFrame(int address, int function, int subFunction) {
     beginFrame(function);
     subFunction_ = subFunction;
+    reqAddress_ = address & 0xFF;
     send_ = {static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(function)};
     send_.insert(send_.end(), kMagic, kMagic + 4);
     send_.push_back(static_cast<std::uint8_t>(subFunction));
@@ -73,6 +74,7 @@ int CComMsg::privateFrame(int address, int function, int subFunction) {
 
 int CComMsg::SetCustomMsg(const std::uint8_t* buf, int len, int addChecksum) {
     beginFrame(-1);
+    reqAddress_ = 0;
     if (buf && len > 0) send_.assign(buf, buf + len);
     if (addChecksum && !send_.empty()) return finish();
     return static_cast<int>(send_.size());
@@ -120,6 +122,7 @@ int CComMsg::subRead(int area, int subAddr, int block, int startReg, int lengthB
     if (data) {
         beginFrame(kFnReadRegs);
         subFunction_ = 0;
+        reqAddress_ = subAddr & 0xFF;
         send_ = {static_cast<std::uint8_t>(subAddr), kFnReadRegs};
     } else {
         privateFrame(subAddr, kFnPrivate, kSfReadSubProp);
@@ -161,6 +164,7 @@ int CComMsg::subWrite(int subAddr, int startReg, int lengthBytes, const std::uin
     if (isData) {
         beginFrame(kFnWriteRegs);
         subFunction_ = 0;
+        reqAddress_ = subAddr & 0xFF;
         send_ = {static_cast<std::uint8_t>(subAddr), kFnWriteRegs};
     } else {
         privateFrame(subAddr, kFnPrivate, kSfWriteSubProp);
@@ -231,8 +235,10 @@ int CComMsg::CopyRecBuf2OutBuf(std::uint8_t* out, int outLen, bool) {
     return n;
 }
 
+bool CComMsg::fromRequested() const { return reqAddress_ == 0 || (!frame_.empty() && frame_[0] == reqAddress_); }
+
 int CComMsg::ParseStationSearchReply(RsSearchRecord& out) {
-    if (!decode()) return RC_BAD_REPLY;
+    if (!decode() || !fromRequested()) return RC_BAD_REPLY;
     const auto& f = frame_;
     if (f.size() < kStationReplyBytes || f[1] != kFnSearch || std::memcmp(&f[2], kMagic, 4) != 0 ||
         f[6] != kSfStation)
@@ -303,7 +309,7 @@ int CComMsg::parsePrivate() {
 }
 
 int CComMsg::ParseReply() {
-    if (!decode() || frame_.size() < 2) return RC_BAD_REPLY;
+    if (!decode() || frame_.size() < 2 || !fromRequested()) return RC_BAD_REPLY;
     std::uint8_t fn = frame_[1];
     if (fn & 0x80) {
         // RTU reports the function byte itself, ASCII the exception code.

@@ -51,9 +51,13 @@ private:
     int subWrite(int subAddr, int startReg, int lengthBytes, const std::uint8_t* data, bool isData);
     int parsePrivate();
     int parseSubSearch();
+    // A reply from another station (a late one, say) never answers this request; 0 (a frame
+    // the caller made) takes any.
+    bool fromRequested() const;
 
     int framing_ = kFramingRtu;
     int subFunction_ = 0;
+    int reqAddress_ = 0;
     std::vector<std::uint8_t> frame_;
 };
 

@@ -50,6 +50,24 @@ TEST_F(SimTest, SerialReplyLateBeyondTheTimeOutIsNeverTakenForALaterRead) {
     EXPECT_EQ(get(h, "MAIN_NAME"), "new");
 }
 
+// Two couplers on one line: the late reply of one must not answer a request to the other.
+TEST_F(SimTest, SerialReplyFromAnotherStationIsNeverTakenForThisOne) {
+    auto* first = rack->addSerial({.line = 0, .station = 1});
+    auto* second = rack->addSerial({.line = 0, .station = 5});
+    start();
+    KO_HANDLE h1 = operateSerial(first, 0);
+    KO_HANDLE h2 = operateSerial(second, 0);
+    ASSERT_TRUE(h1 && h2);
+    first->setBlock(0, 0, {'o', 'n', 'e', 0});
+    second->setBlock(0, 0, {'f', 'i', 'v', 'e', 0});
+    ASSERT_EQ(KO_ReadMainProperty(h2), RC_OK);
+    first->pushFault({sim::FaultKind::Delay, 1300});
+    EXPECT_NE(KO_ReadMainProperty(h1), RC_OK);
+    second->pushFault({sim::FaultKind::Drop});
+    EXPECT_NE(KO_ReadMainProperty(h2), RC_OK) << "station 1's reply was taken for station 5";
+    EXPECT_EQ(get(h2, "MAIN_NAME"), "five");
+}
+
 TEST_F(SimTest, HidReplyLateBeyondTheTimeOutIsNeverTakenForALaterRead) {
     setenv("VEXA_TEST_HID_TIMEOUT_MS", "200", 1);
     auto* c = rack->addHid({});
