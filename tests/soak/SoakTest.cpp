@@ -168,5 +168,45 @@ TEST_F(Soak, UsbCouplerUnderFaults) {
     unsetenv("VEXA_TEST_HID_TIMEOUT_MS");
 }
 
+// A program that searches again and again (a search dialog left open) keeps one search record
+// per device, not one per search.
+TEST_F(Soak, RepeatedSearchesHoldNoMoreMemory) {
+    auto* eth = rack->addEthernet({});
+    auto* hid = rack->addHid({});
+    auto* rs = rack->addSerial({});
+    start();
+    const std::string port = rack->serialPath(rs->line());
+    auto searchAll = [&](int rounds, int serialEvery) {
+        for (int i = 0; i < rounds; ++i) {
+            char ip[16], mac[18], path[KO_HID_PATH_SIZE], addr;
+            int hard, type, mode, flags, extra, serial;
+            short manufacturer, t, m, hv, sv;
+            KO_EthSearchByIP(eth->address().c_str());
+            KO_EthGetSearchDev(ip, mac, &hard, &type, &mode, &flags, &extra);
+            KO_HIDSearchAll();
+            while (KO_HIDGetSearchDev(path, &manufacturer, &t, &m, &hv, &sv, &serial) == RC_OK) {
+            }
+            if (i % serialEvery == 0 &&
+                KO_RSSearchByID(rs->station(), 0, port.c_str(), 115200, 8, 0, 0, 1, 1, 0, 0, 1000) == RC_OK)
+                KO_RSGetSearch(&addr, &manufacturer, &t, &m, &hv, &sv, &serial);
+        }
+    };
+    searchAll(scaled(300), 10);
+    const long rssWarm = residentKiB();
+    const int fdsWarm = openDescriptors();
+    const int rounds = scaled(6000);
+    searchAll(rounds, 10);
+    const long rssEnd = residentKiB();
+    std::printf("soak searches   rounds %d  fds %d->%d  rss %ld->%ld KiB\n", rounds, fdsWarm, openDescriptors(),
+                rssWarm, rssEnd);
+    EXPECT_EQ(openDescriptors(), fdsWarm) << "descriptors leaked";
+    EXPECT_LE(rssEnd - rssWarm, kRssSlackKiB) << "memory grew with the searches";
+    // Operating still finds its record.
+    KO_HANDLE h = operateHid(*hid);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(KO_ReadMainProperty(h), RC_OK);
+    KO_UnOperateDev(h);
+}
+
 }  // namespace
 }  // namespace vexa::soak
