@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "BootTunnel.h"
+
 namespace vexa::sim::detail {
 
 namespace {
@@ -111,12 +113,22 @@ SubAccess Coupler::writeSub(int position, int start, const std::uint8_t* data, i
     SubModule* m = sub(position);
     if (!m) return SubAccess::NoModule;
     if (!m->write(start, data, len)) return SubAccess::BadRange;
-    if (property && !m->inBootLoader() && SubModule::asksForBootLoader(start, data, len)) {
-        std::unique_ptr<SubModuleProgram> program;
-        if (rack_.bootHook && handle) program = rack_.bootHook(*handle, position);
-        m->enterBootLoader(std::move(program));
-    }
+    if (property && !m->inBootLoader() && SubModule::asksForBootLoader(start, data, len)) startSubBootLoader(*m, position);
     return SubAccess::Ok;
+}
+
+void Coupler::startSubBootLoader(SubModule& m, int position) {
+    std::unique_ptr<SubModuleProgram> program;
+    if (rack_.bootHook) {
+        if (handle) program = rack_.bootHook(*handle, position);
+    } else {
+        program = std::make_unique<BootTunnel>(kind_, bootConfigFor(m.identity()));
+    }
+    m.enterBootLoader(std::move(program));
+}
+
+void Coupler::startBootLoader() {
+    if (!boot) boot = std::make_unique<BootLoaderSim>(bootConfigFor(id_));
 }
 
 void Coupler::logRequest(const Bytes& request) {

@@ -13,6 +13,7 @@
 #include "HidCommands.h"
 #include "SubModule.h"
 #include "sim/SimRack.h"
+#include "sim/boot/BootLoaderSim.h"
 
 namespace vexa::sim::detail {
 
@@ -75,6 +76,12 @@ public:
     SubAccess readSub(int position, int start, int count, std::uint8_t* out) const;
     // A property write of AA AA to register 0xFF starts the module's boot loader.
     SubAccess writeSub(int position, int start, const std::uint8_t* data, int len, bool property);
+    // The boot hook's program, or the built-in boot loader when no hook is set.
+    void startSubBootLoader(SubModule& m, int position);
+
+    // An RS-485 coupler's own boot loader; null while its firmware runs.
+    std::unique_ptr<BootLoaderSim> boot;
+    void startBootLoader();
 
     // Faults and observation.
     FaultInjector faults;

@@ -1,5 +1,6 @@
 #include "SerialProtocol.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "Checks.h"
@@ -44,7 +45,9 @@ using SerialHandler = int (*)(Coupler&, int position, const Bytes& body, Bytes& 
 
 int stationSearch(Coupler& c, int, const Bytes&, Bytes& reply) {
     reply.push_back(0x00);
-    putIdentity(reply, c.identity());
+    Identity id = c.identity();
+    if (c.boot) id.type = kBootLoaderType;
+    putIdentity(reply, id);
     return kOk;
 }
 
@@ -89,6 +92,46 @@ int rebootSub(Coupler& c, int, const Bytes&, Bytes&) {
     return kOk;
 }
 
+// Boot mode: the text that Identify (0x01) shows at reply bytes 24..39, the coupler's password,
+// switches the coupler to its boot loader; then 0x09 reads and 0x0A writes boot frame bytes.
+constexpr std::size_t kPasswordOffset = 16;
+constexpr std::size_t kPasswordField = 16;
+constexpr std::size_t kMaxBootBytes = 240;  // what fits one RTU frame with its header and CRC
+
+int enterBoot(Coupler& c, int, const Bytes& b, Bytes&) {
+    const auto* password = reinterpret_cast<const char*>(c.blockAt(static_cast<int>(kPasswordOffset)));
+    const std::size_t passwordLength = ::strnlen(password, kPasswordField);
+    const auto text = std::find(b.begin() + kPrivateHeader, b.end(), 0);
+    if (text == b.end()) return kIllegalValue;
+    const std::size_t textLength = static_cast<std::size_t>(text - (b.begin() + kPrivateHeader));
+    if (textLength != passwordLength || std::memcmp(&b[kPrivateHeader], password, textLength) != 0)
+        return kIllegalValue;
+    c.startBootLoader();
+    return kOk;
+}
+
+int readBoot(Coupler& c, int, const Bytes& b, Bytes& reply) {
+    if (!c.boot) return kIllegalFunction;
+    if (b.size() < kPrivateHeader + 1 || b[kPrivateHeader] == 0) return kIllegalValue;
+    const std::size_t want = std::min<std::size_t>(b[kPrivateHeader], kMaxBootBytes);
+    const std::size_t countAt = reply.size();
+    reply.resize(countAt + 1 + want);
+    const std::size_t got = c.boot->read(&reply[countAt + 1], want);
+    reply.resize(countAt + 1 + got);
+    reply[countAt] = static_cast<std::uint8_t>(got);
+    return kOk;
+}
+
+int writeBoot(Coupler& c, int, const Bytes& b, Bytes& reply) {
+    if (!c.boot) return kIllegalFunction;
+    if (b.size() < kPrivateHeader + 1) return kIllegalValue;
+    const std::size_t count = b[kPrivateHeader];
+    if (b.size() < kPrivateHeader + 1 + count) return kIllegalValue;
+    c.boot->write(&b[kPrivateHeader + 1], count);
+    reply.push_back(static_cast<std::uint8_t>(count));
+    return kOk;
+}
+
 int readSubProperty(Coupler& c, int p, const Bytes& b, Bytes& r) { return readRegisters(c, p, kPrivateHeader, b, r); }
 int writeSubProperty(Coupler& c, int p, const Bytes& b, Bytes& r) {
     return writeRegisters(c, p, kPrivateHeader, b, true, r);
@@ -103,22 +146,27 @@ struct SerialCommand {
     int subFunction;
     SerialTarget target;
     SerialHandler handler;
-    // RTU request length without the CRC: fixed part, plus the byte at countAt when non-zero.
+    // RTU request length without the CRC: fixed part, plus the byte at countAt when non-zero;
+    // a fixed part of 0 means the frame ends where the line falls silent.
     std::size_t fixedLength;
     std::size_t countAt;
+    bool inBootMode;  // answered while the coupler runs its boot loader
 };
 
 constexpr SerialCommand kSerialCommands[] = {
-    {0x46, 0x01, SerialTarget::Coupler, stationSearch, 7, 0},
-    {0x46, 0x02, SerialTarget::Coupler, subSearch, 7, 0},
-    {0x47, 0x01, SerialTarget::Coupler, readMain, 7, 0},
-    {0x47, 0x02, SerialTarget::Coupler, writeMain, 9, 8},
-    {0x47, 0x03, SerialTarget::Coupler, reboot, 7, 0},
-    {0x47, 0x06, SerialTarget::Coupler, rebootSub, 7, 0},
-    {0x47, 0x04, SerialTarget::Sub, readSubProperty, 11, 0},
-    {0x47, 0x05, SerialTarget::Sub, writeSubProperty, 12, 11},
-    {0x03, kNoSubFunction, SerialTarget::Sub, readHolding, 6, 0},
-    {0x10, kNoSubFunction, SerialTarget::Sub, writeMultiple, 7, 6},
+    {0x46, 0x01, SerialTarget::Coupler, stationSearch, 7, 0, true},
+    {0x46, 0x02, SerialTarget::Coupler, subSearch, 7, 0, false},
+    {0x47, 0x01, SerialTarget::Coupler, readMain, 7, 0, true},
+    {0x47, 0x02, SerialTarget::Coupler, writeMain, 9, 8, false},
+    {0x47, 0x03, SerialTarget::Coupler, reboot, 7, 0, false},
+    {0x47, 0x06, SerialTarget::Coupler, rebootSub, 7, 0, false},
+    {0x47, 0x04, SerialTarget::Sub, readSubProperty, 11, 0, false},
+    {0x47, 0x05, SerialTarget::Sub, writeSubProperty, 12, 11, false},
+    {0x47, 0x08, SerialTarget::Coupler, enterBoot, 0, 0, true},
+    {0x47, 0x09, SerialTarget::Coupler, readBoot, 8, 0, true},
+    {0x47, 0x0A, SerialTarget::Coupler, writeBoot, 8, 7, true},
+    {0x03, kNoSubFunction, SerialTarget::Sub, readHolding, 6, 0, false},
+    {0x10, kNoSubFunction, SerialTarget::Sub, writeMultiple, 7, 6, false},
 };
 
 const SerialCommand* findCommand(const Bytes& b) {
@@ -200,7 +248,7 @@ SerialTarget serialTarget(const Bytes& body) {
 
 std::size_t rtuFrameLength(const Bytes& raw) {
     const SerialCommand* cmd = findCommand(raw);
-    if (!cmd || (cmd->countAt && raw.size() <= cmd->countAt)) return 0;
+    if (!cmd || cmd->fixedLength == 0 || (cmd->countAt && raw.size() <= cmd->countAt)) return 0;
     constexpr std::size_t kCrc = 2;
     return cmd->fixedLength + (cmd->countAt ? raw[cmd->countAt] : 0) + kCrc;
 }
@@ -209,7 +257,8 @@ std::optional<Bytes> serialReply(Coupler& c, int position, const Bytes& body) {
     if (body.size() < 2) return std::nullopt;
     const SerialCommand* cmd = findCommand(body);
     Bytes reply(body.begin(), body.begin() + (isPrivate(body) ? kPrivateHeader : 2));
-    int code = cmd ? cmd->handler(c, position, body, reply) : kIllegalFunction;
+    const bool refused = !cmd || (c.boot && !cmd->inBootMode);
+    int code = refused ? kIllegalFunction : cmd->handler(c, position, body, reply);
     if (code == kOk) return reply;
     return Bytes{body[0], static_cast<std::uint8_t>(body[1] | 0x80), static_cast<std::uint8_t>(code)};
 }

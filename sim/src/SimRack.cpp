@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "BootTunnel.h"
 #include "Rack.h"
 
 namespace vexa::sim {
@@ -90,8 +91,35 @@ Identity SimCoupler::subIdentity(int position) const {
 
 bool SimCoupler::inBootLoader(int position) const {
     Guard g(rack_.lock);
+    if (position == 0) return c_.boot != nullptr;
     const auto* m = c_.sub(position);
     return m && m->inBootLoader();
+}
+
+bool SimCoupler::enterBootLoader(int position) {
+    Guard g(rack_.lock);
+    if (position == 0) {
+        if (c_.kind() != CouplerKind::Serial) return false;
+        c_.startBootLoader();
+        return true;
+    }
+    auto* m = c_.sub(position);
+    if (!m) return false;
+    if (!m->inBootLoader()) c_.startSubBootLoader(*m, position);
+    return true;
+}
+
+bool SimCoupler::withBootLoader(int position, const std::function<void(BootLoaderSim&)>& fn) {
+    Guard g(rack_.lock);
+    BootLoaderSim* loader = c_.boot.get();
+    if (position != 0) {
+        auto* m = c_.sub(position);
+        auto* tunnel = m ? dynamic_cast<detail::BootTunnel*>(m->program()) : nullptr;
+        loader = tunnel ? &tunnel->loader() : nullptr;
+    }
+    if (!loader) return false;
+    fn(*loader);
+    return true;
 }
 
 int SimCoupler::subRegister(int position, int reg) const {

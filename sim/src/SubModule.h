@@ -31,6 +31,7 @@ public:
     // True when `data` written at `start` asks the module to start its boot loader.
     static bool asksForBootLoader(int start, const std::uint8_t* data, int len);
     void enterBootLoader(std::unique_ptr<SubModuleProgram> program);
+    SubModuleProgram* program() { return program_.get(); }
 
 private:
     Identity id_;

@@ -34,6 +34,7 @@
 namespace vexa::sim {
 
 using Bytes = std::vector<std::uint8_t>;
+class BootLoaderSim;  // sim/boot/BootLoaderSim.h
 
 enum SimResult : int {
     kSimOk = 0,
@@ -172,7 +173,9 @@ public:
 };
 
 // Called on the device thread (rack lock held: do not call SimCoupler accessors from inside)
-// when a sub module enters its boot loader; may return null to keep the register file.
+// when a sub module enters its boot loader; may return null to keep the register file. Without
+// a hook every sub module runs the built-in simulated boot loader (docs/wire-notes.md, "Boot
+// loaders"), which SimCoupler::withBootLoader reaches.
 using BootHook = std::function<std::unique_ptr<SubModuleProgram>(SimCoupler& coupler, int position)>;
 
 namespace detail {
@@ -200,7 +203,13 @@ public:
 
     bool hasSub(int position) const;
     Identity subIdentity(int position) const;  // as reported (type 0x9999 in the boot loader)
+    // Boot loaders: position 0 is the coupler itself (RS-485 couplers have one), 1..8 a sub
+    // module. A device stays in its boot loader until the rack is destroyed.
     bool inBootLoader(int position) const;
+    bool enterBootLoader(int position);  // as if told to; false for no such device
+    // Runs `fn` on the device's built-in boot loader under the rack lock: configure it, inject
+    // faults, read the image it received. False when the device runs none.
+    bool withBootLoader(int position, const std::function<void(BootLoaderSim&)>& fn);
     // Register value 0..65535 as a read would give it now; -1 for no module or a bad register.
     int subRegister(int position, int reg) const;
     bool setSubRegister(int position, int reg, std::uint16_t value);
