@@ -29,6 +29,13 @@ inline const char* wireName(Wire w) {
 
 class SubTest : public SimTest {
 protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        // Silent modules are part of these tests: a USB reply that never comes is given up on
+        // sooner than a real coupler would be.
+        setenv("VEXA_TEST_HID_TIMEOUT_MS", "300", 1);
+    }
+
     // A coupler of `wire` holding `subs` (serial couplers at `station`).
     sim::SimCoupler* add(Wire wire, std::vector<sim::SubModuleConfig> subs, int station = 1) {
         switch (wire) {
@@ -121,8 +128,12 @@ public:
 
     // A reply frame: 7E, length, command, body, check, 7E.
     static std::vector<std::uint8_t> frame(std::uint8_t command, const std::vector<std::uint8_t>& body) {
-        std::vector<std::uint8_t> f{0x7E, static_cast<std::uint8_t>(body.size() + 5), command};
-        f.insert(f.end(), body.begin(), body.end());
+        std::vector<std::uint8_t> f;
+        f.reserve(body.size() + 5);
+        f.push_back(0x7E);
+        f.push_back(static_cast<std::uint8_t>(body.size() + 5));
+        f.push_back(command);
+        for (auto b : body) f.push_back(b);
         std::uint8_t x = 0;
         for (auto b : f) x ^= b;
         f.push_back(x);
