@@ -26,6 +26,8 @@ constexpr int kPasswordBytes = 16;
 constexpr int kSubRecords = 8;
 constexpr int kSubRecordBytes = 15;
 constexpr int kSearchReplyBytes = 24;
+// The register count of a sub-module request travels in one byte.
+constexpr int kMaxSubRegisters = 255;
 
 }  // namespace
 
@@ -86,6 +88,10 @@ int CEthMsg::SetWriteMainPropMsg(int address, int length, const std::uint8_t* da
 }
 
 int CEthMsg::buildSubRead(int area, int subAddr, int block, int startReg, int lengthBytes) {
+    if (lengthBytes < 0 || lengthBytes / 2 > kMaxSubRegisters) {
+        beginFrame(-1);
+        return 0;
+    }
     header(kReadSub, static_cast<std::uint8_t>(subAddr), static_cast<std::uint8_t>(startReg), 0,
            static_cast<std::uint8_t>(lengthBytes / 2));
     expectSubRead(area, subAddr, block, startReg, lengthBytes);
@@ -110,7 +116,7 @@ int CEthMsg::SetReadSubDataByAddrMsg(int subAddr, int startReg, int count) {
 
 int CEthMsg::buildSubWrite(int command, int subAddr, int startReg, int lengthBytes, std::uint16_t mode,
                            const std::uint8_t* serial, const std::uint8_t* data) {
-    if (lengthBytes < 0 || (lengthBytes > 0 && !data)) return 0;
+    if (lengthBytes < 0 || lengthBytes / 2 > kMaxSubRegisters || (lengthBytes > 0 && !data)) return 0;
     header(command, static_cast<std::uint8_t>(subAddr), static_cast<std::uint8_t>(startReg), 0,
            static_cast<std::uint8_t>(lengthBytes / 2));
     // The module's identity as its search record reported it: mode word, then serial number.
