@@ -235,3 +235,20 @@ TEST_F(SubConversion, TenthsRangeEnds) {
     EXPECT_EQ(prop(s, "SET_AIN_MAX_0"), "3276.7---0x7fff---Normal");
     EXPECT_EQ(prop(s, "SET_AIN_MIN_0"), "-3276.8---0x8000---Normal");
 }
+
+// A property block whose registers hold their own numbers: over USB it comes in two replies
+// (registers 128..153, then 144..159), and every item shows its own register, also those
+// only the second reply carries.
+TEST_F(SubConversion, NumberedBlockReadsBackItemByItemOverUsb) {
+    ASSERT_NE(hidSub(0x7404), nullptr);
+    for (int r = 128; r < 192; ++r) set(r, r);
+    ASSERT_TRUE(readBoth());
+    EXPECT_EQ(prop(s, "SET_CF_WORKMODE_0"), "0x80");
+    EXPECT_EQ(prop(s, "SET_ENCODE_RESETMODE_1"), "150");
+    EXPECT_EQ(prop(s, "SET_ENCODE_FENDU_1"), "154");
+    EXPECT_EQ(prop(s, "SET_ENCODE_MAXCOUNT_0"), std::to_string(157 << 16 | 158));
+    EXPECT_EQ(prop(s, "SET_ENCODE_MAXCOUNT_1"), std::to_string(160 << 16 | 161));
+    EXPECT_EQ(prop(s, "SET_CF_CHLLOAD1_3"), std::to_string(186 << 16 | 187));
+    EXPECT_EQ(prop(s, "SET_CF_RESETENABLE_3"), "1");  // register 136 = 0x88: bits 3 and 7
+    EXPECT_EQ(prop(s, "SET_CF_RESETENABLE_2"), "0");
+}
