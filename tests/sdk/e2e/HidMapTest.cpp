@@ -143,7 +143,7 @@ TEST_F(HidMapTest, ReadBackCopiesOnlyWhatFitsTheBuffer) {
     ASSERT_EQ(KO_HidGetSDOMap(handle, buf, 1), RC_OK);
     SdoMapRecord sdo;
     std::memcpy(&sdo, buf, sizeof sdo);
-    EXPECT_EQ(sdo.index, 0x3031);  // big-endian on the wire, host order in the record
+    EXPECT_EQ(static_cast<int>(sdo.index), 0x3031);  // big-endian on the wire, host order in the record
     EXPECT_EQ(sdo.subIndex, 1);
     EXPECT_EQ(sdo.subAddress, 2);
     EXPECT_EQ(sdo.reg, 0x80);

@@ -145,7 +145,7 @@ TEST_F(HidRackMapTest, EveryFamilyDownloadsAndReadsBackEqual) {
         std::vector<SdoMapRecord> sdoBack(static_cast<size_t>(sdoCount));
         ASSERT_EQ(KO_HidGetSDOMap(handle, reinterpret_cast<unsigned char*>(sdoBack.data()), sdoCount), RC_OK);
         for (size_t i = 0; i < sdoBack.size(); ++i) {
-            EXPECT_EQ(sdoBack[i].index, sentSdo[i][0] << 8 | sentSdo[i][1]);
+            EXPECT_EQ(static_cast<int>(sdoBack[i].index), sentSdo[i][0] << 8 | sentSdo[i][1]);
             EXPECT_EQ(0, std::memcmp(&sdoBack[i].subIndex, &sentSdo[i][2], 5));
         }
         // Every family gives its own number of SDO objects, indexed from its base by address.
@@ -156,7 +156,7 @@ TEST_F(HidRackMapTest, EveryFamilyDownloadsAndReadsBackEqual) {
                 if (r.subAddress == pos) {
                     ++n;
                     if (fam.base) {
-                        EXPECT_EQ(r.index, fam.base + pos - 1) << std::hex << fam.type;
+                        EXPECT_EQ(static_cast<int>(r.index), fam.base + pos - 1) << std::hex << fam.type;
                     }
                 }
             EXPECT_EQ(n, fam.subIndexes) << std::hex << fam.type;
