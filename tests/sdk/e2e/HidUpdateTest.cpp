@@ -106,19 +106,6 @@ TEST_F(HidUpdateTest, SmallImagesArePiecedNumberedAndKeptByteExact) {
     }
 }
 
-TEST_F(HidUpdateTest, LastPieceOfAnOddImageIsPaddedWithFF) {
-    ASSERT_NO_FATAL_FAILURE(openCoupler());
-    auto image = imageOf(33);
-    ASSERT_EQ(download(image, nullptr), RC_OK);
-    auto frames = receivedFrames(coupler, kUpdate);
-    ASSERT_EQ(frames.size(), 3u);
-    const auto& last = frames[1].payload;
-    ASSERT_EQ(last.size(), 35u);
-    EXPECT_EQ(last[3], image[32]);
-    for (size_t i = 4; i < last.size(); ++i) EXPECT_EQ(last[i], 0xFF) << i;
-    EXPECT_EQ(0, std::memcmp(frames[0].payload.data() + 3, image.data(), 32));
-}
-
 TEST_F(HidUpdateTest, FullImageArrivesByteForByte) {
     ASSERT_NO_FATAL_FAILURE(openCoupler());
     auto image = imageOf(0xFFFF);  // the largest image a coupler file may hold
