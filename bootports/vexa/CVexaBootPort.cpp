@@ -20,11 +20,11 @@ constexpr std::uint16_t kBootLoaderTypes[] = {0x9999, 0x270F};
 constexpr int kSerialTimeoutMs = 2000;
 constexpr int kEnterAttempts = 4;
 constexpr int kEnterPauseMs = 100;
+// AA AA in property register 0xFF asks a module to start its boot loader. VexaSdk counts
+// by-address property writes in registers: one register, two bytes.
 constexpr int kBootRegister = 0xFF;
-constexpr int kBootRegisterCount = 2;
-// AA AA asks a module to start its boot loader; the zeros keep a library that reads the count
-// as registers inside the buffer.
-constexpr std::uint8_t kEnterBoot[4] = {0xAA, 0xAA, 0x00, 0x00};
+constexpr int kBootRegisterCount = 1;
+constexpr std::uint8_t kEnterBoot[2] = {0xAA, 0xAA};
 // Bounds a search that a misbehaving library would never end.
 constexpr int kMaxSearchResults = 1024;
 constexpr unsigned kCountMax = 0x7FFFFFFF;
