@@ -78,7 +78,6 @@ TEST_F(HidRackMapTest, EveryFamilyDownloadsAndReadsBackEqual) {
 
         int channelCount = -1;
         ASSERT_EQ(KO_HidGetIOChl(handle, nullptr, 0, &channelCount), RC_OK);
-        if (channelCount == 0) GTEST_SKIP() << "the sub-module classes give no channels yet";
         ASSERT_GT(channelCount, 0);
 
         // The channel list fills only what the buffer holds.
