@@ -1,0 +1,170 @@
+// vexactl upgrade and boot-info as a user runs them, against the simulated rack: a sub module
+// through VexaBootPort, an RS-485 coupler through MbBootPort, the final code and text, and the
+// progress bar on a terminal.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "RackUpgrade.h"
+
+extern char** environ;
+
+using namespace vexa::sim;
+using namespace boottest;
+
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string out;  // stdout and stderr
+};
+
+CliRun vexactl(const std::string& args) {
+    CliRun r;
+    const std::string cmd = std::string(VEXACTL_PATH) + " " + args + " 2>&1";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[512];
+    while (std::fgets(buf, sizeof buf, p)) r.out += buf;
+    const int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+// Runs vexactl with its standard error on a terminal; returns what the terminal showed.
+std::string vexactlOnTerminal(const std::vector<std::string>& args, int& status) {
+    int master = -1, slave = -1;
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, slave, STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, master);
+    std::vector<std::string> all = {VEXACTL_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, VEXACTL_PATH, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(slave);
+    std::string shown;
+    if (spawned == 0) {
+        // Bounded: the upgrade is small, and the child is waited for below in any case.
+        for (int i = 0; i < 600; ++i) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0) {
+                if (::waitpid(pid, &status, WNOHANG) == pid) {
+                    pid = -1;
+                    break;
+                }
+                continue;
+            }
+            char buf[256];
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n <= 0) break;
+            shown.append(buf, static_cast<std::size_t>(n));
+        }
+        if (pid > 0) ::waitpid(pid, &status, 0);
+        status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    ::close(master);
+    return shown;
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class VexactlUpgradeTest : public ::testing::Test {
+protected:
+    void SetUp() override { useBuildAppDir(); }
+    void start() {
+        ASSERT_EQ(rack.start(), kSimOk);
+        useRack(rack);
+    }
+    SimRack rack{RackOptions{.liveData = false}};
+    TempFolder files;
+};
+
+TEST_F(VexactlUpgradeTest, UpgradesASubModuleThroughTheDeviceLibrary) {
+    SimCoupler* c = rack.addEthernet({.subs = {{1, subIdentity(0x4017)}}});
+    start();
+    const Bytes payload = fwtest::makePayload(5 * 1024 + 1, 17);
+    const std::string file = files.write("sub.upf", upgradeFile(payload, 0x4017));
+    const std::string target = "eth:" + c->address();
+
+    CliRun r = vexactl("upgrade --plugin VEXA " + target + " " + file);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(contains(r.out, "no device runs its boot loader")) << r.out;
+
+    r = vexactl("upgrade --plugin VEXA " + target + " --enter-boot " + file);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(contains(r.out, "model=0x00004017")) << r.out;
+    EXPECT_TRUE(contains(r.out, "result: 0 升级完成")) << r.out;
+    EXPECT_EQ(bootImage(*c, 1), payload);
+
+    r = vexactl("boot-info --plugin VEXA " + target + " --json");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(contains(r.out, "\"series\":\"VEXA\"")) << r.out;
+    EXPECT_TRUE(contains(r.out, "\"boot_version\":\"0x0103\"")) << r.out;
+    EXPECT_TRUE(contains(r.out, "\"ok\":true")) << r.out;
+}
+
+TEST_F(VexactlUpgradeTest, UpgradesAnRs485CouplerThroughModbusAndShowsTheBar) {
+    SimCoupler* c = rack.addSerial({.station = 3});
+    start();
+    const Bytes payload = fwtest::makePayload(3 * 1024, 19);
+    const std::string file = files.write("coupler.upf", upgradeFile(payload, 0x9010));
+    int status = -1;
+    const std::string shown = vexactlOnTerminal(
+        {"upgrade", "--plugin", "ModBus", "--port", rack.serialPath(0), "--baud", "115200", "--station", "3",
+         "--enter-boot", file},
+        status);
+    EXPECT_EQ(status, 0) << shown;
+    EXPECT_TRUE(contains(shown, "] 100.00%")) << "the bar ends full on a terminal: " << shown;
+    EXPECT_TRUE(c->inBootLoader(0));
+    EXPECT_EQ(bootImage(*c, 0), payload);
+
+    const CliRun info = vexactl("boot-info --plugin ModBus --port " + rack.serialPath(0) +
+                                " --baud 115200 --station 3");
+    EXPECT_EQ(info.status, 0) << info.out;
+    EXPECT_TRUE(contains(info.out, "model=0x00009010")) << info.out;
+}
+
+TEST_F(VexactlUpgradeTest, ABrokenFileEndsWithItsCodeAndText) {
+    SimCoupler* c = rack.addEthernet({.subs = {{2, subIdentity(0x4017)}}});
+    start();
+    c->enterBootLoader(2);
+    Bytes broken = upgradeFile(fwtest::makePayload(1024), 0x4017);
+    broken[40] ^= 0x01;
+    const CliRun r =
+        vexactl("upgrade --plugin VEXA eth:" + c->address() + " " + files.write("broken.upf", broken));
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(contains(r.out, "result: -7 升级文件格式错误")) << r.out;
+    EXPECT_TRUE(bootImage(*c, 2).empty());
+}
+
+TEST_F(VexactlUpgradeTest, UsageErrorsExitWithTwo) {
+    start();
+    const char* const wrong[] = {
+        "upgrade fw.upf",                                  // no plug-in
+        "upgrade --plugin Other eth:127.0.0.1 fw.upf",     // not a plug-in of ours
+        "upgrade --plugin VEXA fw.upf",                    // no target
+        "upgrade --plugin ModBus fw.upf",                  // no port
+        "upgrade --plugin VEXA eth:not-an-address fw.upf",
+        "boot-info --plugin VEXA eth:127.0.0.1 extra",
+    };
+    for (const char* args : wrong) {
+        const CliRun r = vexactl(args);
+        EXPECT_EQ(r.status, 2) << args << "\n" << r.out;
+    }
+}
+
+}  // namespace
