@@ -13,7 +13,7 @@ namespace {
 
 constexpr int kFirstStation = 1;
 constexpr int kLastStation = 247;
-constexpr int kLineModes = 3;           // RTU, ASCII and the one after them the line accepts
+constexpr int kLastLineMode = 2;        // above it the search finds nothing
 constexpr int kReadTimeoutMs = 3000;    // MbMaster's wait for each reply
 constexpr int kProbePauseMs = 100;
 constexpr int kReadPauseMs = 50;
@@ -30,6 +30,8 @@ constexpr unsigned kCountMax = 0x7FFFFFFF;  // what an int result can report
 constexpr int kIdentifyTextAt = 24;
 constexpr int kIdentifyTextMax = 16;
 constexpr std::uint8_t kProbeReply[] = {0x46, 'K', 'V', 'M', 'B'};
+
+constexpr const char* kDefaultPort = "COM1";
 
 MbPortParams defaultParams() {
     MbPortParams p{};
@@ -58,7 +60,9 @@ int CMbBootPort::open(const void* params) {
     disconnect();
     stations_.clear();
     MbPortParams p = defaultParams();
-    if (params) {
+    if (!params) {
+        copyPortText(kDefaultPort, portText_);
+    } else {
         std::memcpy(&p, params, sizeof p);
         // A refused record leaves the plug-in closed rather than on its previous settings.
         if (p.magic != MB_PORT_MAGIC || (p.copyPortText == 1 && !copyPortText(p.portText, portText_))) {
@@ -88,7 +92,7 @@ bool CMbBootPort::receive(Reply& reply, int max) {
 }
 
 bool CMbBootPort::probe(std::uint8_t station) {
-    if (!connected() || params_.lineMode < 0 || params_.lineMode >= kLineModes) return false;
+    if (!connected() || params_.lineMode < 0 || params_.lineMode > kLastLineMode) return false;
     if (!send(mbBootFrame(MbBootRequest::Probe, station))) return false;
     pause(kProbePauseMs);
     Reply reply;

@@ -41,7 +41,7 @@ private:
     void enterBootMode(std::uint8_t station);
 
     MbPortParams params_{};
-    PortText portText_{"COM1"};
+    PortText portText_{"COM1"};  // also what a record that asks for no copy gets
     void* connection_ = nullptr;
     std::vector<std::uint8_t> stations_;
 };

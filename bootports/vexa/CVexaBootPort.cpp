@@ -66,8 +66,9 @@ int CVexaBootPort::open(const void* params) {
 }
 
 void CVexaBootPort::adopt(KO_HANDLE main) {
-    if (!main) return;
-    if (std::find(mains_.begin(), mains_.end(), main) == mains_.end()) mains_.push_back(main);
+    // A coupler the library hands out twice is listed once.
+    if (!main || std::find(mains_.begin(), mains_.end(), main) != mains_.end()) return;
+    mains_.push_back(main);
     if (KO_SearchSubDev(main) != RC_OK) return;
     const int filter = params_.subAddress;
     const bool everyAddress = filter == 0 || filter > kLastAddress;

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -161,6 +162,16 @@ TEST_F(MbBootPortTest, WritesAreTakenWholeInPiecesOfAHundred) {
     Bytes sent(data.begin(), data.begin() + 100);
     sent.insert(sent.end(), data.begin(), data.end());
     EXPECT_EQ(carried, sent) << "the bytes in order, nothing added";
+}
+
+TEST_F(MbBootPortTest, APieceThatCannotBeSentIsNeverCountedAsTaken) {
+    Station st;
+    auto s = std::make_unique<FakeStation>(st.answer());
+    openAndFind(*s);
+    s.reset();  // the line goes away under the plug-in
+    std::uint8_t buf[10] = {};
+    EXPECT_EQ(DEV_Write(1, buf, sizeof buf, 0), -1);
+    EXPECT_EQ(DEV_Read(1, buf, sizeof buf, 0), 0) << "nothing could be asked for";
 }
 
 TEST_F(MbBootPortTest, BadHandlesAndAClosedLineFailBothWays) {
