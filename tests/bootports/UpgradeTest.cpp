@@ -166,6 +166,21 @@ TEST_F(UpgradeTest, Rs485CouplerIsSwitchedSearchedAndUpgradedByteExact) {
     EXPECT_EQ(bootImage(*c, 0), payload);
 }
 
+TEST_F(UpgradeTest, Rs485CouplerUpgradesOverModbusAsciiToo) {
+    SimCoupler* c = rack->addSerial({.station = 9});
+    start();
+    const std::string port = rack->serialPath(0);
+    MbPortParams p = mbSerial(port, 9, kFastBaud);
+    p.lineMode = 1;  // ASCII
+    ASSERT_EQ(KB_OpenCommDevice(modbus, &p), 1);
+    ASSERT_EQ(KB_SearchDevice(modbus), 1);
+    EXPECT_EQ(KB_EnterBootMode(modbus), 1);
+    ASSERT_EQ(KB_SearchDevice(modbus), 1);
+    const Bytes payload = fwtest::makePayload(2 * 1024 + 3, 23);
+    expectComplete(runUpgrade(0, file(payload, kCouplerType)));
+    EXPECT_EQ(bootImage(*c, 0), payload);
+}
+
 // ---- what the boot loader refuses, and broken files ----
 
 struct Rig {
