@@ -76,7 +76,8 @@ TEST(MbCouplerHelpers, EthernetSearchesThenWritesWithTheSubIdentity) {
 
     // The coupler's answers.
     EXPECT_EQ(KMB_SetRegByVexa(addr.c_str(), mac.c_str(), 2, 0, 1, values), KMB_ERR_VEXA_NO_SUB) << "no module there";
-    EXPECT_EQ(KMB_SetRegByVexa(addr.c_str(), mac.c_str(), 1, 250, 10, values), KMB_ERR_VEXA_REFUSED);
+    const short ten[10] = {};
+    EXPECT_EQ(KMB_SetRegByVexa(addr.c_str(), mac.c_str(), 1, 250, 10, ten), KMB_ERR_VEXA_REFUSED);
     eth->pushFault({vexa::sim::FaultKind::None});
     eth->pushFault({vexa::sim::FaultKind::Drop});
     EXPECT_EQ(KMB_SetRegByVexa(addr.c_str(), mac.c_str(), 1, 0, 1, values), KMB_ERR_VEXA_NO_REPLY);

@@ -246,7 +246,7 @@ TEST(MbFrames, AsciiRequestIsColonHexLrcCrLf) {
     ASSERT_TRUE(peer.start());
     void* h = connectTo(peer);
     ASSERT_NE(h, nullptr);
-    short r[2];
+    short r[3];
     ASSERT_EQ(KMB_ReadHoldReg(h, 0x11, 0x6B, 3, r, 0), KMB_OK);
     const std::string expected = ":1103006B00037E\r\n";
     EXPECT_EQ(peer.lastRequest(), std::vector<std::uint8_t>(expected.begin(), expected.end()));
