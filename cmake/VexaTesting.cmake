@@ -2,6 +2,8 @@
 #
 # One GoogleTest program whose cases become CTest tests. Every test gets VEXA_ETH_BROADCAST set
 # to a loopback address, so a test that forgets to set its own can never reach a real network.
+# (One variable only: a second one would not survive the discovery script's list handling.)
+# Tests that need a program folder make their own and set VEXA_APPDIR.
 function(vexa_add_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT T_LABELS)
@@ -22,5 +24,5 @@ function(vexa_add_test name)
     PROPERTIES
       LABELS "${T_LABELS}"
       TIMEOUT ${T_TIMEOUT}
-      ENVIRONMENT "VEXA_ETH_BROADCAST=127.0.0.1;VEXA_APPDIR=${VEXA_APPDIR_OUT}/")
+      ENVIRONMENT "VEXA_ETH_BROADCAST=127.0.0.1")
 endfunction()

@@ -20,10 +20,9 @@ constexpr std::uint16_t kBootLoaderTypes[] = {0x9999, 0x270F};
 constexpr int kSerialTimeoutMs = 2000;
 constexpr int kEnterAttempts = 4;
 constexpr int kEnterPauseMs = 100;
-// AA AA in property register 0xFF asks a module to start its boot loader. VexaSdk counts
-// by-address property writes in registers: one register, two bytes.
+// AA AA in property register 0xFF asks a module to start its boot loader: two bytes.
 constexpr int kBootRegister = 0xFF;
-constexpr int kBootRegisterCount = 1;
+constexpr int kBootRegisterCount = 2;
 constexpr std::uint8_t kEnterBoot[2] = {0xAA, 0xAA};
 // Bounds a search that a misbehaving library would never end.
 constexpr int kMaxSearchResults = 1024;

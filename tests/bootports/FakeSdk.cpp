@@ -158,7 +158,7 @@ KO_SUBHANDLE KO_SetOperateSubDev(KO_HANDLE h, int addr) {
 
 int KO_WriteSubPropByAddr(KO_SUBHANDLE s, int addr, int count, const void* buf) {
     const auto* p = static_cast<const std::uint8_t*>(buf);
-    state().calls.push_back({"prop-write", static_cast<SubHandle*>(s)->address, addr, count, Bytes(p, p + count * 2)});
+    state().calls.push_back({"prop-write", static_cast<SubHandle*>(s)->address, addr, count, Bytes(p, p + count)});
     return RC_OK;
 }
 

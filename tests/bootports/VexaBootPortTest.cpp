@@ -130,7 +130,7 @@ TEST_F(VexaBootPortTest, BootListKeepsBootLoadersInAddressRangeThatPassTheFilter
     for (const auto& c : callsOf("prop-write")) {
         told.push_back(c.address);
         EXPECT_EQ(c.reg, 0xFF);
-        EXPECT_EQ(c.count, 1) << "one register";
+        EXPECT_EQ(c.count, 2) << "two bytes: one register";
         EXPECT_EQ(c.data, (Bytes{0xAA, 0xAA}));
     }
     EXPECT_EQ(told, (std::vector<int>{1, 3, 4, 5})) << "every module found is told, whatever the filter";

@@ -462,11 +462,15 @@ int CVEXASub::ReadPropByAddr(int reg, int count, void* buf, int* len) {
     return RC_OK;
 }
 
-int CVEXASub::WritePropByAddr(int reg, int count, const void* buf) {
-    if (!buf || !registersFit(reg, count)) return RC_FAILED;
+// `length` is in bytes, as callers pass it (2 for the AA AA that starts a boot loader); an odd
+// length fills the last register's low byte with 0.
+int CVEXASub::WritePropByAddr(int reg, int length, const void* buf) {
+    if (!buf || length <= 0 || !registersFit(reg, (length + 1) / 2)) return RC_FAILED;
+    std::vector<std::uint8_t> words(static_cast<std::size_t>((length + 1) / 2 * 2), 0);
+    std::memcpy(words.data(), buf, static_cast<std::size_t>(length));
     CVEXAMsg& msg = main_->msg();
-    if (!built(msg.SetWriteSubPropMsg(address(), reg, count * 2, slot_.mode, slot_.serial,
-                                      static_cast<const std::uint8_t*>(buf))))
+    if (!built(msg.SetWriteSubPropMsg(address(), reg, static_cast<int>(words.size()), slot_.mode, slot_.serial,
+                                      words.data())))
         return RC_FAILED;
     return byAddressResult(Exchange());
 }

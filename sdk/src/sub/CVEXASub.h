@@ -54,7 +54,7 @@ public:
     int SubmitData();
     // `buf` must hold count × 2 bytes.
     int ReadPropByAddr(int reg, int count, void* buf, int* len);
-    int WritePropByAddr(int reg, int count, const void* buf);
+    int WritePropByAddr(int reg, int length, const void* buf);  // length in bytes
     // `length` in bytes; `buf` must hold `length` bytes.
     int ReadDataByAddr(int reg, int length, void* buf, int* len);
     int WriteDataByAddr(int reg, int length, const void* buf);

@@ -72,8 +72,11 @@ TEST_P(SubAccess, ByAddressReadsAndWrites) {
     ASSERT_EQ(KO_WriteSubDataByAddr(s, 97, 6, bytes), RC_OK);
     EXPECT_EQ(c->subRegister(1, 97), 0x1234);
     EXPECT_EQ(c->subRegister(1, 99), 0x9ABC);
-    ASSERT_EQ(KO_WriteSubPropByAddr(s, 140, 2, bytes), RC_OK);
+    // Property writes count bytes, as callers pass them: 4 bytes are two registers.
+    ASSERT_EQ(KO_WriteSubPropByAddr(s, 140, 4, bytes), RC_OK);
     EXPECT_EQ(c->subRegister(1, 141), 0x5678);
+    ASSERT_EQ(KO_WriteSubPropByAddr(s, 142, 1, bytes + 4), RC_OK);
+    EXPECT_EQ(c->subRegister(1, 142), 0x9A00);
 
     std::uint8_t buf[80];
     std::memset(buf, 0xCC, sizeof buf);
@@ -110,7 +113,7 @@ TEST_P(SubAccess, ByAddressReadsAndWrites) {
     EXPECT_EQ(KO_ReadSubPropByAddr(s, 140, 1, buf, nullptr), RC_FAILED);
     EXPECT_EQ(KO_WriteSubDataByAddr(s, 97, -2, bytes), RC_FAILED);
     EXPECT_EQ(KO_WriteSubPropByAddr(s, 140, 2, nullptr), RC_FAILED);
-    EXPECT_EQ(KO_WriteSubPropByAddr(s, 250, 8, bytes), RC_FAILED);
+    EXPECT_EQ(KO_WriteSubPropByAddr(s, 254, 6, bytes), RC_FAILED);
 
     // A module that does not answer: no reply, and the caller's buffer untouched.
     c->setSilent(true);
