@@ -16,19 +16,6 @@ constexpr const char* kHidManufacturer = "KXTMCU";
 constexpr const char* kHidProduct = "VEXA-9020";
 constexpr int kHidEnumerationMax = 255;
 constexpr int kReport = 65;
-
-// One record per device: a search repeated for as long as a program runs replaces the record,
-// so records never pile up and the set-operate calls see what the device said last.
-template <typename Record, typename SameDevice>
-void remember(std::deque<Record>& records, const Record& rec, SameDevice same) {
-    for (auto& r : records)
-        if (same(r)) {
-            r = rec;
-            return;
-        }
-    records.push_back(rec);
-}
-
 }  // namespace
 
 CVEXAMainMgr::CVEXAMainMgr() = default;
@@ -78,8 +65,9 @@ int CVEXAMainMgr::EthGetSearchDev(EthSearchRecord& out) {
     CTransfer& t = ethSearch_.transfer();
     if (t.Receive(ethSearch_.msg()) <= 0) return RC_NO_REPLY;
     int rc = ethSearch_.msg().ParseEthSearchReply(out);
-    if (rc == RC_OK)
-        remember(ethRecords_, out, [&](const EthSearchRecord& r) { return r.address == out.address && r.mac == out.mac; });
+    // Every result is kept, never merged or pruned: a caller may operate any result it was
+    // handed, from this search or an earlier one.
+    if (rc == RC_OK) ethRecords_.push_back(out);
     return rc;
 }
 
@@ -123,7 +111,7 @@ int CVEXAMainMgr::RsGetSearch(RsSearchRecord& out) {
     }
     int rc = comSearch_.msg().ParseStationSearchReply(out);
     t.Close();
-    if (rc == RC_OK) remember(rsRecords_, out, [&](const RsSearchRecord& r) { return r.station == out.station; });
+    if (rc == RC_OK) rsRecords_.push_back(out);
     return rc;
 }
 
@@ -192,7 +180,7 @@ int CVEXAMainMgr::HidGetSearchDev(HidSearchRecord& out) {
     auto it = results.begin();
     out = it->second;
     results.erase(it);
-    remember(hidRecords_, out, [&](const HidSearchRecord& r) { return r.path == out.path; });
+    hidRecords_.push_back(out);
     return RC_OK;
 }
 
