@@ -1,6 +1,7 @@
 #include "CEthMain.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "ValueFormat.h"
 #include "msg/CEthMsg.h"
@@ -40,6 +41,14 @@ bool parseMac(const char* text, std::uint8_t out[6]) {
 }
 
 }  // namespace
+
+int CEthMain::OperateTimeoutMs() {
+    if (const char* env = std::getenv("VEXA_TEST_ETH_TIMEOUT_MS")) {
+        int ms = std::atoi(env);
+        if (ms > 0) return ms;
+    }
+    return kOperateTimeoutMs;
+}
 
 CEthMain::CEthMain() {
     kind_ = kTransferEthernet;

@@ -10,6 +10,10 @@ public:
     static constexpr int kOperateTimeoutMs = 100;
     static constexpr int kSearchTimeoutMs = 500;
 
+    // Reply wait of an operated coupler in ms: 100, or VEXA_TEST_ETH_TIMEOUT_MS when a test on a
+    // loaded machine lengthens it.
+    static int OperateTimeoutMs();
+
     CEthMain();
     bool OpenEth(int type, int mode, const char* ip, const char* mac, int unused1, int unused2, int timeout) override;
     void BuildFixedBlock() override;

@@ -82,7 +82,7 @@ CVEXAMain* CVEXAMainMgr::EthOperate(const char* ip, const char* mac, int type, i
     if (!rec) return nullptr;
     auto main = std::make_unique<CEthMain9000>();
     main->SetEthSearch(*rec);
-    if (!main->OpenEth(type, mode, ip, mac, 0, 0, CEthMain::kOperateTimeoutMs)) return nullptr;
+    if (!main->OpenEth(type, mode, ip, mac, 0, 0, CEthMain::OperateTimeoutMs())) return nullptr;
     return adopt(std::move(main));
 }
 

@@ -30,8 +30,9 @@ TEST_F(SimTest, EthernetReplyLateBeyondTheTimeOutIsNeverTakenForALaterRead) {
     ASSERT_NE(h, nullptr);
     ASSERT_EQ(KO_ModifyMainProperty(h, "MAIN_NAME", "old"), RC_OK);
     ASSERT_EQ(KO_SubmitMainProperty(h, ""), RC_OK);
-    // Time-out 100 ms: the late reply lands 50 ms into the next read's wait.
-    lateThenLost(*c, h, 150, 0, {'n', 'e', 'w', 0});
+    // Time-out 1 s in tests (VEXA_TEST_ETH_TIMEOUT_MS): the late reply lands 500 ms into the
+    // next read's wait.
+    lateThenLost(*c, h, 1500, 0, {'n', 'e', 'w', 0});
     ASSERT_EQ(KO_ReadMainProperty(h), RC_OK);
     EXPECT_EQ(get(h, "MAIN_NAME"), "new");
     EXPECT_EQ(nameIn(c->block(0)), "new");

@@ -13,7 +13,12 @@ namespace vexa::test {
 
 class SimTest : public ::testing::Test {
 protected:
-    void SetUp() override { rack = std::make_unique<sim::SimRack>(sim::RackOptions{.liveData = false}); }
+    void SetUp() override {
+        // Loopback answers in microseconds, but a loaded test machine may stall the simulator
+        // for longer than the 100 ms an operated Ethernet coupler gets.
+        setenv("VEXA_TEST_ETH_TIMEOUT_MS", "1000", 0);
+        rack = std::make_unique<sim::SimRack>(sim::RackOptions{.liveData = false});
+    }
 
     // Starts the rack and points the library at it.
     void start() {
