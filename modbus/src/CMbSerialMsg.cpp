@@ -1,6 +1,6 @@
 #include "CMbSerialMsg.h"
 
-#include "MbCodec.h"
+#include "ModbusCodec.h"
 #include "MbMaster.h"
 
 namespace vexa::mb {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "FrameChecks.h"
+#include "ModbusCodec.h"
 #include "main/CVEXAMain.h"
 #include "vexa_rc.h"
 
@@ -31,30 +32,17 @@ constexpr int kSubBlockRegisters = 32;  // registers per sub-module block
 constexpr int kSubEntryBytes = 16;
 constexpr int kStationReplyBytes = 22;
 
-int hexValue(std::uint8_t c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 }  // namespace
 
 int CComMsg::finish() {
     if (framing_ == kFramingRtu) {
-        std::uint16_t crc = crc16(send_.data(), send_.size());
+        std::uint16_t crc = mb::crc16(send_.data(), send_.size());
         send_.push_back(static_cast<std::uint8_t>(crc));
         send_.push_back(static_cast<std::uint8_t>(crc >> 8));
     } else {
-        static const char kHex[] = "0123456789ABCDEF";
-        std::uint8_t lrc = lrc8(send_.data(), send_.size());
         std::vector<std::uint8_t> ascii{':'};
-        auto put = [&](std::uint8_t b) {
-            ascii.push_back(static_cast<std::uint8_t>(kHex[b >> 4]));
-            ascii.push_back(static_cast<std::uint8_t>(kHex[b & 0xF]));
-        };
-        for (std::uint8_t b : send_) put(b);
-        put(lrc);
+        for (std::uint8_t b : send_) mb::appendHex(ascii, b);
+        mb::appendHex(ascii, mb::lrc(send_.data(), send_.size()));
         ascii.push_back('\r');
         ascii.push_back('\n');
         send_.swap(ascii);
@@ -207,22 +195,16 @@ bool CComMsg::decode() {
         // Address, function, at least a CRC: anything shorter is not a frame (FF FF would
         // otherwise pass as the CRC of nothing).
         if (n < 4) return false;
-        std::uint16_t crc = crc16(r, static_cast<size_t>(n - 2));
+        std::uint16_t crc = mb::crc16(r, static_cast<size_t>(n - 2));
         if (r[n - 2] != static_cast<std::uint8_t>(crc) || r[n - 1] != static_cast<std::uint8_t>(crc >> 8)) return false;
         frame_.assign(r, r + n - 2);
         return true;
     }
     // ':' hex... CR LF, with an even number of hex digits.
     if (n < 1 + 6 + 2 || r[0] != ':' || r[n - 2] != '\r' || r[n - 1] != '\n') return false;
-    int digits = n - 3;
-    if (digits % 2) return false;
-    std::vector<std::uint8_t> bin;
-    for (int i = 0; i < digits; i += 2) {
-        int hi = hexValue(r[1 + i]), lo = hexValue(r[2 + i]);
-        if (hi < 0 || lo < 0) return false;
-        bin.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
-    }
-    if (lrc8(bin.data(), bin.size() - 1) != bin.back()) return false;
+    std::vector<std::uint8_t> bin(static_cast<size_t>(n - 3) / 2);
+    if (mb::decodeHex(r + 1, n - 3, bin.data(), static_cast<int>(bin.size())) < 0) return false;
+    if (mb::lrc(bin.data(), bin.size() - 1) != bin.back()) return false;
     bin.pop_back();
     frame_.swap(bin);
     return true;

@@ -1,14 +1,11 @@
 #pragma once
-// The checks of the three device wires: Modbus CRC-16, Modbus LRC, and the HID XOR.
+// The HID frame check, and the big-endian fields every device wire uses. The Modbus checks of
+// the serial wire are in ModbusCodec.h.
 #include <cstddef>
 #include <cstdint>
 
 namespace vexa {
 
-// Modbus CRC-16 (reflected 0xA001, initial 0xFFFF), table-driven. Sent low byte first.
-std::uint16_t crc16(const std::uint8_t* data, std::size_t len);
-// Two's complement of the 8-bit sum.
-std::uint8_t lrc8(const std::uint8_t* data, std::size_t len);
 std::uint8_t xor8(const std::uint8_t* data, std::size_t len);
 
 inline std::uint16_t be16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }

@@ -1,4 +1,4 @@
-#include "MbCodec.h"
+#include "ModbusCodec.h"
 
 #include <array>
 

@@ -1,5 +1,6 @@
 #pragma once
-// Check sums and the ASCII form of serial Modbus frames.
+// Check sums and the ASCII form of serial Modbus frames: one piece for both libraries that
+// speak Modbus (the device access library to RS-485 couplers, and the Modbus master).
 #include <cstddef>
 #include <cstdint>
 #include <vector>
