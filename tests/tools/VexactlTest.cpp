@@ -6,26 +6,13 @@
 #include <cstdio>
 #include <string>
 
+#include "CliRun.h"
 #include "sim/SimRack.h"
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-};
-
-CliRun vexactl(const std::string& args) {
-    CliRun r;
-    std::string cmd = std::string(VEXACTL_PATH) + " " + args + " 2>&1";
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[512];
-    while (std::fgets(buf, sizeof buf, p)) r.out += buf;
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
+using clitest::CliRun;
+using clitest::vexactl;
 
 class VexactlTest : public ::testing::Test {
 protected:

@@ -6,18 +6,6 @@
 
 using namespace vexa;
 
-namespace {
-
-template <class Op>
-int onUsb(KO_HANDLE h, Op op) {
-    return runLocked([&] {
-        auto* usb = dynamic_cast<CUsbMain*>(CVEXAMainMgr::instance().FindMain(h));
-        return usb ? op(*usb) : RC_FAILED;
-    });
-}
-
-}  // namespace
-
 extern "C" {
 
 VEXASDK_API int KO_HidDownloadIO(KO_HANDLE h) {

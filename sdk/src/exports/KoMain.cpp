@@ -6,20 +6,6 @@
 
 using namespace vexa;
 
-namespace {
-
-// Runs `op` on the coupler behind `h` under the library lock; RC_FAILED for a handle the
-// library never handed out.
-template <class Op>
-int onMain(KO_HANDLE h, Op op) {
-    return runLocked([&] {
-        CVEXAMain* m = CVEXAMainMgr::instance().FindMain(h);
-        return m ? op(*m) : RC_FAILED;
-    });
-}
-
-}  // namespace
-
 extern "C" {
 
 VEXASDK_API int KO_LoginMain(KO_HANDLE h, const char* password) {

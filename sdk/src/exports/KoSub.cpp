@@ -7,22 +7,6 @@ using namespace vexa;
 
 namespace {
 
-template <class Op>
-int onMain(KO_HANDLE h, Op op) {
-    return runLocked([&] {
-        CVEXAMain* m = CVEXAMainMgr::instance().FindMain(h);
-        return m ? op(*m) : RC_FAILED;
-    });
-}
-
-template <class Op>
-int onSub(KO_SUBHANDLE s, Op op) {
-    return runLocked([&] {
-        CVEXASub* sub = CVEXAMainMgr::instance().FindSub(s);
-        return sub ? op(*sub) : RC_FAILED;
-    });
-}
-
 // Sub-module addresses a coupler's bus can carry: 1..8 behind the Ethernet and USB couplers;
 // a serial coupler's modules answer Modbus addresses (station + position - 1).
 bool validSubAddress(const CVEXAMain& m, int addr) {

@@ -1,8 +1,10 @@
 #pragma once
-// The one library-wide re-entrant lock, and the guard every locked export runs under.
+// The one library-wide re-entrant lock, and the guards every locked export runs under.
 #include <mutex>
 
+#include "main/CVEXAMainMgr.h"
 #include "msg/vexa_rc.h"
+#include "sub/CVEXASub.h"
 
 namespace vexa {
 
@@ -18,6 +20,32 @@ R runLocked(Op op, R onThrow = R(RC_FAILED)) {
     } catch (...) {
         return onThrow;
     }
+}
+
+// Runs `op` on the object behind a handle under the library lock; RC_FAILED for a handle the
+// library never handed out (or, for onUsb, one that is not a USB coupler).
+template <class Op>
+int onMain(void* h, Op op) {
+    return runLocked([&] {
+        CVEXAMain* m = CVEXAMainMgr::instance().FindMain(h);
+        return m ? op(*m) : RC_FAILED;
+    });
+}
+
+template <class Op>
+int onSub(void* s, Op op) {
+    return runLocked([&] {
+        CVEXASub* sub = CVEXAMainMgr::instance().FindSub(s);
+        return sub ? op(*sub) : RC_FAILED;
+    });
+}
+
+template <class Op>
+int onUsb(void* h, Op op) {
+    return runLocked([&] {
+        auto* usb = dynamic_cast<CUsbMain*>(CVEXAMainMgr::instance().FindMain(h));
+        return usb ? op(*usb) : RC_FAILED;
+    });
 }
 
 }  // namespace vexa
