@@ -9,12 +9,6 @@ namespace vexa {
 namespace {
 
 constexpr PropertyDef kComProperties[] = {
-    {"MAIN_MANFT", -1, 0, 2, kFmtBe16Dec},
-    {"MAIN_TYPE", -1, 0, 2, kFmtModelName},
-    {"MAIN_MODE", -1, 0, 2, kFmtHost16Hex},
-    {"MAIN_HARDVER", -1, 0, 2, kFmtVersion},
-    {"MAIN_SOFTVER", -1, 0, 2, kFmtVersion},
-    {"MAIN_SNCODE", -1, 0, 4, kFmtSerial},
     {"MAIN_NAME", 0, 0, 16, kFmtText},
     {"MAIN_PASS", 0, 16, 16, kFmtText},
     {"MAIN_MAX_SLAVER", 0, 32, 1, kFmtByteDec},
@@ -38,7 +32,7 @@ CComMain::CComMain() {
     BuildFixedBlock();
 }
 
-void CComMain::BuildFixedBlock() { BuildFromTable(kComProperties, std::size(kComProperties), true); }
+void CComMain::BuildFixedBlock() { BuildFromTable(kIdentityProperties, std::size(kIdentityProperties), true); }
 
 void CComMain::BuildDeviceBlocks() { BuildFromTable(kComProperties, std::size(kComProperties), false); }
 

@@ -9,12 +9,6 @@ namespace vexa {
 namespace {
 
 constexpr PropertyDef kUsbProperties[] = {
-    {"MAIN_MANFT", -1, 0, 2, kFmtBe16Dec},
-    {"MAIN_TYPE", -1, 0, 2, kFmtModelName},
-    {"MAIN_MODE", -1, 0, 2, kFmtHost16Hex},
-    {"MAIN_HARDVER", -1, 0, 2, kFmtVersion},
-    {"MAIN_SOFTVER", -1, 0, 2, kFmtVersion},
-    {"MAIN_SNCODE", -1, 0, 4, kFmtSerial},
     {"MAIN_CANOPEN_ADDR", 2, 0, 1, kFmtByteDec},
     {"MAIN_CANBAUD_INDEX", 2, 1, 1, kFmtByteDec},
     {"MAIN_USER_CANBAUD", 2, 2, 4, kFmtBe32Dec},
@@ -31,7 +25,7 @@ CUsbMain::CUsbMain() {
     BuildFixedBlock();
 }
 
-void CUsbMain::BuildFixedBlock() { BuildFromTable(kUsbProperties, std::size(kUsbProperties), true); }
+void CUsbMain::BuildFixedBlock() { BuildFromTable(kIdentityProperties, std::size(kIdentityProperties), true); }
 
 void CUsbMain::BuildDeviceBlocks() { BuildFromTable(kUsbProperties, std::size(kUsbProperties), false); }
 

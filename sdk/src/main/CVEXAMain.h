@@ -9,6 +9,7 @@
 #include "PropertyItem.h"
 #include "SearchRecords.h"
 #include "SubSlotRecord.h"
+#include "ValueFormat.h"
 #include "msg/CVEXAMsg.h"
 #include "transfer/CTransfer.h"
 
@@ -16,6 +17,16 @@ namespace vexa {
 
 class CVEXASub;
 class CVEXASubMgr;
+
+// The fixed block of the serial and USB couplers: what their search reply says of them.
+inline constexpr PropertyDef kIdentityProperties[] = {
+    {"MAIN_MANFT", -1, 0, 2, kFmtBe16Dec},
+    {"MAIN_TYPE", -1, 0, 2, kFmtModelName},
+    {"MAIN_MODE", -1, 0, 2, kFmtHost16Hex},
+    {"MAIN_HARDVER", -1, 0, 2, kFmtVersion},
+    {"MAIN_SOFTVER", -1, 0, 2, kFmtVersion},
+    {"MAIN_SNCODE", -1, 0, 4, kFmtSerial},
+};
 
 class CVEXAMain {
 public:
