@@ -1,5 +1,6 @@
 // vexa-demo: the tool-set at work on the built-in simulated rack, through the public exports
-// only. Each coupler is found, opened, read, changed and read back; its sub modules are listed.
+// only. Each coupler is found, opened, read, changed and read back; its sub modules are listed,
+// and the first one is read as engineering texts and one of its settings changed.
 //
 //   vexa-demo            run the scripted demo and exit
 //   vexa-demo --stay     then keep the rack running for vexactl (prints the environment to use)
@@ -43,6 +44,61 @@ void showSubModules(KO_HANDLE h) {
     }
 }
 
+// What the demo shows and changes of a sub module, by type.
+struct SubShow {
+    unsigned short type;
+    const char* setting;   // a property to change
+    const char* newValue;
+    const char* data;      // a process value to show
+};
+constexpr SubShow kSubShows[] = {
+    {0x4017, "SET_AIN_TYPE_0", "1", "DATA_AIN_0"},
+    {0x3800, "SET_AIN_TYPE_0", "1", "DATA_AIN_0"},
+    {0x5508, "SET_AIN_MAX_0", "80.5", "DATA_AIN_0"},
+    {0x2808, "SET_DOUT_DEFAULT_0", "1", "DATA_DOUT_0"},
+    {0x1804, "DATA_DIN_ENABLE_0", "1", "DATA_COUNT_0"},
+    {0x4400, "SET_AOUT_TYPE_0", "1", "DATA_AOUT_0"},
+};
+
+// The first sub module: read its settings and process values as texts, change one setting.
+void firstSubModule(KO_HANDLE h) {
+    short addr, manufacturer, type, mode, hard, soft;
+    int serial;
+    if (KO_GetSearchSubDev(h, &addr, &manufacturer, &type, &mode, &hard, &soft, &serial, 0) != RC_OK) return;
+    const SubShow* show = nullptr;
+    for (const auto& s : kSubShows)
+        if (s.type == static_cast<unsigned short>(type)) show = &s;
+    KO_SUBHANDLE s = KO_SetOperateSubDev(h, addr);
+    check("select sub module", s ? RC_OK : RC_FAILED);
+    if (!s || !show) return;
+    check("read its settings", KO_ReadSubDevProperty(s));
+    check("read its process values", KO_ReadSubDevData(s));
+    char text[KO_TEXT_SIZE] = {};
+    KO_GetSubDevProperty(s, "SLAVER_TYPE", text);
+    std::printf("    %-20s %s\n", "SLAVER_TYPE", text);
+    KO_GetSubDevData(s, show->data, text);
+    std::printf("    %-20s %s\n", show->data, text);
+    check((std::string("modify ") + show->setting).c_str(), KO_ModifySubDevProperty(s, show->setting, show->newValue));
+    check("submit", KO_SubmitSubDevProperty(s));
+    check("read back", KO_ReadSubDevProperty(s));
+    KO_GetSubDevProperty(s, show->setting, text);
+    std::printf("    %-20s %s\n", show->setting, text);
+    if (KO_ReadSubDevData(s) == RC_OK && KO_GetSubDevData(s, show->data, text) == RC_OK)
+        std::printf("    %-20s %s\n", show->data, text);
+}
+
+// The USB coupler is a CANopen coupler: its sub modules' channels are mapped into its object
+// dictionary; download the I/O mapping and read back what the coupler holds.
+void canOpenMapping(KO_HANDLE h) {
+    int channels = 0;
+    check("count CANopen I/O channels", KO_HidGetIOChl(h, nullptr, 0, &channels));
+    check("download the I/O mapping", KO_HidDownloadIO(h));
+    int io = 0, sdo = 0, tpdo = 0, rpdo = 0;
+    check("read the mapping back", KO_HidGetMapInfo(h, &io, &sdo, &tpdo, &rpdo));
+    std::printf("    %d I/O channels; the coupler holds %d I/O map entries, %d SDO, %d TPDO, %d RPDO\n", channels,
+                io, sdo, tpdo, rpdo);
+}
+
 // Modify, submit, read back, and show the value the coupler now holds.
 void changeAndReadBack(KO_HANDLE h, const char* key, const char* value) {
     char before[KO_TEXT_SIZE] = {}, after[KO_TEXT_SIZE] = {};
@@ -72,6 +128,7 @@ void ethernet(vexa::sim::SimRack& rack) {
     showProperties(h, {"MAIN_TYPE", "MAIN_MAC", "MAIN_HARDVER", "MAIN_NAME", "MAIN_IP", "MAIN_MASK"});
     changeAndReadBack(h, "MAIN_NAME", "demo line 1");
     showSubModules(h);
+    firstSubModule(h);
     KO_UnOperateDev(h);
 }
 
@@ -93,6 +150,7 @@ void serial(vexa::sim::SimRack& rack, vexa::sim::SimCoupler* c) {
     showProperties(h, {"MAIN_TYPE", "MAIN_HARDVER", "MAIN_SOFTVER", "MAIN_SNCODE", "MAIN_NAME", "MAIN_BYTE_TO"});
     changeAndReadBack(h, "MAIN_BYTE_TO", "250");
     showSubModules(h);
+    firstSubModule(h);
     KO_UnOperateDev(h);
 }
 
@@ -114,6 +172,8 @@ void usb(vexa::sim::SimRack& rack) {
     showProperties(h, {"MAIN_TYPE", "MAIN_HARDVER", "MAIN_SNCODE", "MAIN_CANOPEN_ADDR", "MAIN_USER_CANBAUD"});
     changeAndReadBack(h, "MAIN_CANOPEN_ADDR", "12");
     showSubModules(h);
+    firstSubModule(h);
+    canOpenMapping(h);
     KO_UnOperateDev(h);
 }
 
