@@ -200,6 +200,34 @@ def value_seeds():
     return out
 
 
+def upf(payload, header=bytes(range(24)), gap=0, h=None, p=None):
+    """An upgrade file as the firmware tests build one, without its MD5 trailer."""
+    body = bytearray(b"VEXA firmware upgrade file".ljust(42 + gap, b"\x5a"))
+    hh = len(body)
+    body += header
+    pp = len(body)
+    body += payload
+    body[34:38] = (hh if h is None else h).to_bytes(4, "little")
+    body[38:42] = (pp if p is None else p).to_bytes(4, "little")
+    return bytes(body)
+
+
+def upgrade_file_seeds():
+    payload = bytes((i * 7) & 0xFF for i in range(300))
+    good = upf(payload)
+    # Flag 0: the target appends the MD5; flag 1: the file is taken as it is.
+    return [
+        b"\x00" + good,
+        b"\x01" + good + hashlib.md5(good).digest(),
+        b"\x01" + good + bytes(16),
+        b"\x00" + upf(payload[:8], gap=5),
+        b"\x00" + upf(payload, header=bytes(129)),
+        b"\x00" + upf(payload, h=10),
+        b"\x00" + upf(payload, p=5000),
+        b"\x00" + upf(payload[:7]),
+    ]
+
+
 TARGETS = {
     "eth_reply": lambda: [bytes([r, p]) + d for r, p, d in eth_seeds()],
     "com_reply": lambda: [bytes([r, p]) + d for r, p, d in com_seeds()],
@@ -209,6 +237,7 @@ TARGETS = {
     "mb_ascii_reply": mb_ascii_seeds,
     "ini_read": ini_seeds,
     "value_format": value_seeds,
+    "upgrade_file": upgrade_file_seeds,
 }
 
 
