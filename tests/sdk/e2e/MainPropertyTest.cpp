@@ -172,9 +172,11 @@ TEST_F(SimTest, InjectedFaultsGiveResultCodesAndKeepProperties) {
         EXPECT_EQ(KO_ReadMainProperty(h), k.rc) << static_cast<int>(k.kind);
         EXPECT_EQ(get(h, "MAIN_NAME"), name) << static_cast<int>(k.kind);
     }
-    // A duplicated reply is left behind; the next exchange still gets its own answer. (Wait
-    // until the copy has gone out: a copy still on its way is indistinguishable from a reply.)
+    // A duplicated reply is left behind; the next exchange still gets its own answer. The copy
+    // follows the read's last reply (block 1), and the next read starts once it has gone out: a
+    // copy still on its way is indistinguishable from a reply.
     std::size_t replies = c->replyCount();
+    c->pushFault({sim::FaultKind::None});
     c->pushFault({sim::FaultKind::Duplicate});
     ASSERT_EQ(KO_ReadMainProperty(h), RC_OK);
     ASSERT_TRUE(c->waitForReplies(replies + 3, 2000));
