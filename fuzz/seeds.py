@@ -228,6 +228,65 @@ def upgrade_file_seeds():
     ]
 
 
+def boot_encode(body):
+    """A boot frame: start byte, escaped length (high byte first), body and XOR check."""
+    def esc(b):
+        return bytes([0xFF, 0x01]) if b == 0xFE else bytes([0xFF, 0x00]) if b == 0xFF else bytes([b])
+    n = len(body)
+    check = n & 0xFF
+    for b in body:
+        check ^= b
+    return b"\xfe" + esc(n >> 8) + esc(n & 0xFF) + b"".join(esc(b) for b in body) + esc(check)
+
+
+def boot_frame_seeds():
+    ack = bytes([0x82, 0x00, 0x00, 0x10])
+    info = bytes([0x81, 0x00]) + b"VEXA\xfe\xff" + bytes(range(20))
+    seeds = []
+    for mode, piece, limit, data in [
+        (0, 0x7F, 256, boot_encode(ack)),
+        (0, 0x00, 256, boot_encode(info)),                       # one byte per read
+        (0, 0x03, 2, boot_encode(info)),                         # longer than the limit
+        (0, 0x10, 256, b"noise" + boot_encode(ack)),             # bytes before the start
+        (0, 0x10, 256, boot_encode(info)[:9] + boot_encode(ack)),  # a new start mid-frame
+        (0, 0x90, 256, boot_encode(ack)[:-1] + b"\x00"),          # bad check, then a failing read
+        (0, 0x10, 256, b"\xfe\xff\x02\x00"),                     # escape of an unknown value
+        (1, 0x10, 256, boot_encode(ack) * 3 + boot_encode(info)),
+    ]:
+        seeds.append(bytes([mode, piece, limit >> 8, limit & 0xFF]) + data)
+    seeds.append(bytes([2, 0x05, 0, 0]) + info)
+    return seeds
+
+
+def hid_reply_seeds():
+    def rec(cmd, payload=b"\x00"):
+        frame = hid(cmd, payload)
+        return bytes([0x80 | len(frame)]) + frame
+
+    io_read = (rec(0x33, bytes([2, 0])) + rec(0x34, bytes([0, 1, 0, 3, 2])) + rec(0x34, bytes([1, 2, 1, 0, 4]))
+               + rec(0x23, bytes([1, 0, 1, 0, 1, 0])) + rec(0x24, bytes([2, 0, 0]) + bytes(7))
+               + rec(0x24, bytes([0, 0, 0]) + bytes(6)) + rec(0x24, bytes([1, 0, 0]) + bytes(6)))
+    return [
+        bytes([0, 3]) + io_read,
+        bytes([0, 3]) + rec(0x33, bytes([0xFF, 0xFF])) + rec(0x23, bytes([0xFF] * 6)),
+        bytes([1, 5]) + rec(0x30) + rec(0x31) * 12 + rec(0x32),
+        bytes([2, 3]) + rec(0x20) + rec(0x21) * 6 + rec(0x22),
+        bytes([3, 0]) + rec(0x40),
+        bytes([4, 7]) + rec(0x41) * 3 + b"\x00" + rec(0x41) * 4,
+        bytes([4, 2]) + b"\x00" * 6,
+    ]
+
+
+def sub_value_seeds():
+    patterns = [bytes(64), bytes([0xFF] * 64), bytes(range(64)), bytes((0x80 if i % 2 else 0x00) for i in range(64))]
+    texts = b"12.5\n-1\n0\nabc\n65535\n-3276.8\n1e9\n\n0x10"
+    seeds = []
+    for row in range(40):
+        for k, pat in enumerate(patterns[:2] if row % 3 else patterns):
+            seeds.append(bytes([row, k]) + pat * 4 + texts)
+    return seeds
+
+
 TARGETS = {
     "eth_reply": lambda: [bytes([r, p]) + d for r, p, d in eth_seeds()],
     "com_reply": lambda: [bytes([r, p]) + d for r, p, d in com_seeds()],
@@ -238,6 +297,9 @@ TARGETS = {
     "ini_read": ini_seeds,
     "value_format": value_seeds,
     "upgrade_file": upgrade_file_seeds,
+    "boot_frame": boot_frame_seeds,
+    "hid_reply": hid_reply_seeds,
+    "sub_value": sub_value_seeds,
 }
 
 

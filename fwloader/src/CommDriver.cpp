@@ -1,7 +1,5 @@
 #include "CommDriver.h"
 
-#include "BootDevice.h"
-
 #include <algorithm>
 
 namespace fwl {
@@ -50,14 +48,14 @@ std::vector<std::uint8_t> CCommDriver::encode(const std::uint8_t* body, std::siz
 int CCommDriver::send(const std::uint8_t* body, std::size_t n, int timeoutMs) {
     if (n > kMaxBody || (n > 0 && !body)) return 0;
     tx_ = encode(body, n);
-    const int r = table_.write(device_, tx_.data(), static_cast<std::uint32_t>(tx_.size()), timeoutMs);
+    const int r = link_.write(tx_.data(), static_cast<std::uint32_t>(tx_.size()), timeoutMs);
     return r == static_cast<int>(tx_.size()) ? 1 : 0;
 }
 
 bool CCommDriver::readByte(std::uint8_t& out, int timeoutMs) {
     if (rx_.empty()) {
         std::uint8_t piece[kReadPiece];
-        const int r = table_.read(device_, piece, kReadPiece, timeoutMs);
+        const int r = link_.read(piece, kReadPiece, timeoutMs);
         if (r <= 0 || r > static_cast<int>(kReadPiece)) return false;
         rx_.insert(rx_.end(), piece, piece + r);
     }

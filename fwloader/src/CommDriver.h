@@ -6,15 +6,15 @@
 #include <deque>
 #include <vector>
 
-namespace fwl {
+#include "BootLink.h"
 
-class CBootDevice;
+namespace fwl {
 
 class CCommDriver {
 public:
     static constexpr std::size_t kMaxBody = 0xFFFF;
 
-    CCommDriver(int device, CBootDevice& table) : device_(device), table_(table) {}
+    explicit CCommDriver(CBootLink& link) : link_(link) {}
 
     // 1 if the plug-in took the whole frame, else 0.
     int send(const std::uint8_t* body, std::size_t n, int timeoutMs);
@@ -26,10 +26,6 @@ public:
     // The frame for a body, as it goes on the wire.
     static std::vector<std::uint8_t> encode(const std::uint8_t* body, std::size_t n);
 
-protected:
-    int device() const { return device_; }
-    CBootDevice& table() { return table_; }
-
 private:
     // A decoded value: a byte, a frame start, or the end of what can be read.
     enum class Value { Byte, Start, Error };
@@ -39,8 +35,7 @@ private:
     Value readValues(std::uint8_t* out, std::size_t n, int timeoutMs);
     int receiveFrame(std::uint8_t* buffer, std::size_t max, int timeoutMs);
 
-    int device_;
-    CBootDevice& table_;
+    CBootLink& link_;
     std::vector<std::uint8_t> tx_;
     std::deque<std::uint8_t> rx_;
     std::size_t valuesLeft_ = 0;

@@ -4,6 +4,7 @@
 
 #include "BootDevice.h"
 #include "DevDllIni.h"
+#include "DeviceLink.h"
 #include "MessageSink.h"
 #include "SendFirware.h"
 #include "TransferText.h"
@@ -17,6 +18,7 @@ namespace {
 
 using fwl::CBootDevice;
 using fwl::CCommDriver;
+using fwl::CDeviceLink;
 
 constexpr std::uint8_t kCmdBootVersion = 0x80;
 constexpr std::uint8_t kCmdDeviceInfo = 0x81;
@@ -79,7 +81,8 @@ FWLOADER_API int KB_GetDeviceInfo(int device, BootDeviceInfo* out) {
     return guarded(0, [&] {
         if (!out || !table().entry(device)) return 0;
         std::memset(out, 0, sizeof *out);
-        CCommDriver link(device, table());
+        CDeviceLink dev(table(), device);
+        CCommDriver link(dev);
         const std::uint8_t cmd[] = {kCmdDeviceInfo, 0};
         if (!link.send(cmd, sizeof cmd, 500)) return 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -96,7 +99,8 @@ FWLOADER_API int KB_GetBootVer(int device, BootVersionInfo* out) {
     return guarded(0, [&] {
         if (!out || !table().entry(device)) return 0;
         std::memset(out, 0, sizeof *out);
-        CCommDriver link(device, table());
+        CDeviceLink dev(table(), device);
+        CCommDriver link(dev);
         link.drain();
         const std::uint8_t cmd[] = {kCmdBootVersion, 0};
         if (!link.send(cmd, sizeof cmd, 1000)) return 0;
@@ -115,7 +119,8 @@ FWLOADER_API int KB_GetBootVer(int device, BootVersionInfo* out) {
 FWLOADER_API int KB_ResetDevice(int device) {
     return guarded(0, [&] {
         if (!table().entry(device)) return 0;
-        CCommDriver link(device, table());
+        CDeviceLink dev(table(), device);
+        CCommDriver link(dev);
         const std::uint8_t cmd[] = {kCmdReset, 0};
         if (!link.send(cmd, sizeof cmd, 500)) return 0;
         std::uint8_t reply[kReplyBuffer];
@@ -128,7 +133,8 @@ FWLOADER_API int KB_SendCmd(int device, const std::uint8_t* body, int n) {
     return guarded(0, [&] {
         if (!table().entry(device) || n < 0 || (n > 0 && !body)) return 0;
         if (static_cast<std::size_t>(n) > CCommDriver::kMaxBody) return 0;
-        CCommDriver link(device, table());
+        CDeviceLink dev(table(), device);
+        CCommDriver link(dev);
         link.drain();
         return link.send(body, static_cast<std::size_t>(n), 1000);
     });
@@ -139,7 +145,8 @@ FWLOADER_API int KB_GetAck(int device, std::uint8_t* buffer, int max, int* n, in
         if (!table().entry(device)) return 0;
         if (n) *n = 0;
         if (!buffer || !n || max < 0) return 0;
-        CCommDriver link(device, table());
+        CDeviceLink dev(table(), device);
+        CCommDriver link(dev);
         const int got = link.receive(buffer, static_cast<std::size_t>(max), timeoutMs);
         *n = got;
         return got > 0 ? 1 : 0;
@@ -150,7 +157,8 @@ FWLOADER_API int KB_UpdateFirware(int device, const char* path) {
     return guarded(0, [&] {
         fwl::BootDeviceEntry* entry = table().entry(device);
         if (!entry) return 0;
-        fwl::CSendFirware upgrade(device, table(), KB_HOST_BLOCK_SIZE);
+        CDeviceLink dev(table(), device);
+        fwl::CSendFirware upgrade(*entry, dev, KB_HOST_BLOCK_SIZE);
         const int code = upgrade.update(path);
         entry->finishProgress();
         return code == KB_FW_OK ? 1 : 0;

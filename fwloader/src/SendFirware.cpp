@@ -1,6 +1,5 @@
 #include "SendFirware.h"
 
-#include "BootDevice.h"
 #include "TransferText.h"
 
 #include <algorithm>
@@ -45,26 +44,24 @@ void putCommand(std::uint8_t* p, std::uint8_t cmd, std::uint32_t value) {
 
 }  // namespace
 
-CSendFirware::CSendFirware(int device, CBootDevice& table, std::uint32_t bufferSize)
-    : CCommDriver(device, table), bufferSize_(bufferSize), packet_(kCommandBytes + bufferSize) {}
+CSendFirware::CSendFirware(BootDeviceEntry& entry, CBootLink& link, std::uint32_t bufferSize)
+    : CCommDriver(link), entry_(entry), bufferSize_(bufferSize), packet_(kCommandBytes + bufferSize) {}
 
 int CSendFirware::update(const char* path) {
-    BootDeviceEntry* entry = table().entry(device());
-    if (!entry) return -1;
     Outcome outcome{-7, {}};
     if (!file_.open(path)) {
         outcome.text = file_.errorText();
     } else {
         // Frames carry overhead and escapes, so a 10 % margin keeps progress below 100 % until done.
-        entry->startProgress(static_cast<std::uint32_t>(std::uint64_t{file_.payloadLength()} * 110 / 100));
-        outcome = transfer(*entry);
+        entry_.startProgress(static_cast<std::uint32_t>(std::uint64_t{file_.payloadLength()} * 110 / 100));
+        outcome = transfer();
     }
     file_.close();
-    entry->record(outcome.code, std::move(outcome.text));
-    return entry->lastCode;
+    entry_.record(outcome.code, std::move(outcome.text));
+    return entry_.lastCode;
 }
 
-CSendFirware::Outcome CSendFirware::transfer(BootDeviceEntry& entry) {
+CSendFirware::Outcome CSendFirware::transfer() {
     Phase phase = Phase::Start;
     int stalls = 0;
     bool silent = false;  // the last round ended without a reply
@@ -79,10 +76,10 @@ CSendFirware::Outcome CSendFirware::transfer(BootDeviceEntry& entry) {
             const int n = receiveReply();
             silent = n == 0;
             if (silent) {
-                entry.takeBackUnanswered();
+                entry_.takeBackUnanswered();
                 break;  // send the same again
             }
-            entry.keepSent();
+            entry_.keepSent();
             const std::uint8_t* body = packet_.data();
             const int status = n >= 2 ? body[1] : -1;
             if (status == kStatusError && n >= 4) return {-2, deviceErrorText(le16(body + 2))};

@@ -1,6 +1,7 @@
 #pragma once
 // One upgrade: the start command with the header block, then numbered data blocks of the size
 // the device grants, with resends, rewinds, a bound on fruitless rounds, and progress counting.
+#include "BootDeviceEntry.h"
 #include "CommDriver.h"
 #include "UpgradeFile.h"
 
@@ -10,11 +11,10 @@
 
 namespace fwl {
 
-struct BootDeviceEntry;
-
 class CSendFirware : public CCommDriver {
 public:
-    CSendFirware(int device, CBootDevice& table, std::uint32_t bufferSize = 4096);
+    // `entry` is the device's row: its progress counts what `link` carried.
+    CSendFirware(BootDeviceEntry& entry, CBootLink& link, std::uint32_t bufferSize = 4096);
 
     // Runs the upgrade with the file at `path`, records code and text in the device's row and
     // returns the code (0 = complete).
@@ -28,11 +28,12 @@ private:
     enum class Phase { Start, Data };
     enum class Sent { Ok, LinkFailed, FileFailed };
 
-    Outcome transfer(BootDeviceEntry& entry);
+    Outcome transfer();
     Sent sendStart();
     Sent sendBlock();
     int receiveReply();
 
+    BootDeviceEntry& entry_;
     const std::uint32_t bufferSize_;
     std::vector<std::uint8_t> packet_;  // command bytes plus one block
     CUpgradeFile file_;
