@@ -7,9 +7,7 @@
 // Label `soak`: not in the default run (ctest -L soak). VEXA_SOAK_SCALE multiplies the cycle
 // counts (default 1, a few minutes on the CI machine).
 //
-// Repeated upgrades join here when the upgrade library lands: an UpgradeCycle beside
-// PropertyCycle, run by the same driver against a sub module's boot loader, with the same
-// ledger (a 0 result means the module runs the new image) and the same resource checks.
+// Repeated upgrades have their own soak beside this one (UpgradeSoakTest.cpp).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 

@@ -49,6 +49,7 @@ BootFault BootLoaderSim::nextFault(int& delayMs) {
         const auto [fault, ms] = script_.front();
         script_.pop_front();
         delayMs = ms;
+        if (fault != BootFault::None) ++faultsInjected_;
         return fault;
     }
     const std::pair<double, BootFault> table[] = {
@@ -60,6 +61,7 @@ BootFault BootLoaderSim::nextFault(int& delayMs) {
     for (const auto& [rate, fault] : table) {
         if (draw < rate) {
             delayMs = fault == BootFault::Delay ? rates_.delayMs : 0;
+            ++faultsInjected_;
             return fault;
         }
         draw -= rate;

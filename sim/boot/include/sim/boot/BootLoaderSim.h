@@ -115,6 +115,8 @@ public:
     const std::vector<std::vector<std::uint8_t>>& requests() const { return requests_; }
     std::size_t badFrames() const { return badFrames_; }
     std::size_t resets() const { return resets_; }
+    // Frames that met a fault, scripted or drawn, since the loader was made.
+    std::size_t faultsInjected() const { return faultsInjected_; }
 
 private:
     enum class State { Idle, Transfer, Done };
@@ -148,6 +150,7 @@ private:
     std::vector<std::uint8_t> image_;
     std::deque<Pending> out_;
     std::uint8_t noise_ = 0;
+    std::size_t faultsInjected_ = 0;
     std::size_t babbleAt_ = 0;
 
     std::vector<DataFrame> dataFrames_;
