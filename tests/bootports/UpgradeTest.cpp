@@ -14,9 +14,6 @@ using namespace boottest;
 
 namespace {
 
-constexpr std::uint16_t kSubType = 0x4017;
-constexpr std::uint16_t kCouplerType = 0x9010;
-constexpr int kFastBaud = 115200;
 
 class UpgradeTest : public ::testing::Test {
 protected:

@@ -24,9 +24,6 @@ using namespace boottest;
 
 namespace {
 
-constexpr std::uint16_t kSubType = 0x4017;
-constexpr std::uint16_t kCouplerType = 0x9010;
-constexpr int kFastBaud = 115200;
 constexpr long kRssSlackKiB = 1024;
 // A bound on each rig's wall time, whatever the scale: the loop stops early and says so.
 constexpr auto kRigBudget = std::chrono::minutes(4);
@@ -135,9 +132,14 @@ protected:
         }
     }
 
+    // Also empties the boot loader's request log: the simulator's memory is not the process's
+    // to account for.
     void clearFaults() {
         coupler->clearFaults();
-        loader([](BootLoaderSim& b) { b.setFaultRates({}); });
+        loader([](BootLoaderSim& b) {
+            b.setFaultRates({});
+            b.clearLogs();
+        });
     }
 
     std::size_t bootFaults() {

@@ -8,20 +8,6 @@ namespace vexactl {
 
 namespace {
 
-int finish(Output& out, int rc) { return out.finish(rc, sdkResultName(rc), rc == RC_OK); }
-
-std::string hex4(int v) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%04x", v & 0xFFFF);
-    return b;
-}
-
-std::string version(int v) {
-    char b[16];
-    std::snprintf(b, sizeof b, "V%d.%02d", (v >> 8) & 0xFF, v & 0xFF);
-    return b;
-}
-
 int searchEth(const Args& a, Output& out) {
     if (a.has("ip"))
         KO_EthSearchByIP(a.get("ip").c_str());
@@ -40,7 +26,7 @@ int searchEth(const Args& a, Output& out) {
     }
     // The search ends when nobody else answers: that is success when something was found.
     if (rc == RC_NO_REPLY && found) rc = RC_OK;
-    return finish(out, rc);
+    return finishSdk(out, rc);
 }
 
 int searchRs(const Args& a, Output& out) {
@@ -63,11 +49,11 @@ int searchRs(const Args& a, Output& out) {
                            .add("target", "rs:" + port + ":" + std::to_string(static_cast<unsigned char>(addr)))
                            .add("type", hex4(type))
                            .add("mode", hex4(mode))
-                           .add("hardver", version(hard))
-                           .add("softver", version(soft))
+                           .add("hardver", versionText(hard))
+                           .add("softver", versionText(soft))
                            .add("manufacturer", static_cast<long long>(static_cast<unsigned short>(manufacturer))));
     }
-    return finish(out, rc);
+    return finishSdk(out, rc);
 }
 
 int searchHid(const Args&, Output& out) {
@@ -80,9 +66,9 @@ int searchHid(const Args&, Output& out) {
                        .add("target", std::string("hid:") + path)
                        .add("type", hex4(type))
                        .add("mode", hex4(mode))
-                       .add("hardver", version(hard))
-                       .add("softver", version(soft)));
-    return finish(out, rc == RC_NO_MORE ? RC_OK : rc);
+                       .add("hardver", versionText(hard))
+                       .add("softver", versionText(soft)));
+    return finishSdk(out, rc == RC_NO_MORE ? RC_OK : rc);
 }
 
 int search(const Args& a, Output& out) {
@@ -102,7 +88,7 @@ KO_HANDLE open(const Args& a, Output& out, Target& t, int& exitStatus) {
     }
     int rc = RC_OK;
     KO_HANDLE h = openTarget(t, rc);
-    if (!h) exitStatus = finish(out, rc == RC_OK ? RC_FAILED : rc);
+    if (!h) exitStatus = finishSdk(out, rc == RC_OK ? RC_FAILED : rc);
     return h;
 }
 
@@ -121,7 +107,7 @@ int props(const Args& a, Output& out) {
         }
     }
     KO_UnOperateDev(h);
-    return finish(out, rc);
+    return finishSdk(out, rc);
 }
 
 int get(const Args& a, Output& out) {
@@ -135,7 +121,7 @@ int get(const Args& a, Output& out) {
     if (rc == RC_OK) rc = KO_GetMainProperty(h, a.positional[1].c_str(), text);
     if (rc == RC_OK) out.record(Record().add("key", a.positional[1]).add("value", text));
     KO_UnOperateDev(h);
-    return finish(out, rc);
+    return finishSdk(out, rc);
 }
 
 int set(const Args& a, Output& out) {
@@ -153,7 +139,7 @@ int set(const Args& a, Output& out) {
     if (rc == RC_OK && KO_GetMainProperty(h, key.c_str(), text) == RC_OK)
         out.record(Record().add("key", key).add("value", text));
     KO_UnOperateDev(h);
-    return finish(out, rc);
+    return finishSdk(out, rc);
 }
 
 int reboot(const Args& a, Output& out) {
@@ -163,7 +149,7 @@ int reboot(const Args& a, Output& out) {
     if (!h) return status;
     int rc = KO_RebootDev(h);
     KO_UnOperateDev(h);
-    return finish(out, rc);
+    return finishSdk(out, rc);
 }
 
 }  // namespace

@@ -28,8 +28,6 @@ constexpr long kFupfMaxImage = 0x10000;         // a coupler image file holds le
 constexpr long kRawMaxImage = 0xFFFFL * 32;     // what 16-bit piece numbers can carry
 constexpr int kDefaultSettleMs = 2500;          // the coupler restarts into its update mode
 
-int finish(Output& out, int rc) { return out.finish(rc, sdkResultName(rc), rc == RC_OK); }
-
 std::string hex(int v, int digits) {
     char b[16];
     std::snprintf(b, sizeof b, "0x%0*X", digits, v);
@@ -49,7 +47,7 @@ KO_HANDLE openHid(const Args& a, size_t at, Output& out, Target& t, int& status)
     }
     int rc = RC_OK;
     KO_HANDLE h = openTarget(t, rc);
-    if (!h) status = finish(out, rc == RC_OK ? RC_FAILED : rc);
+    if (!h) status = finishSdk(out, rc == RC_OK ? RC_FAILED : rc);
     return h;
 }
 
@@ -208,7 +206,7 @@ int mapChannels(const Args& a, Output& out) {
                        .add("type", hex(c.type, 4))
                        .add("key", std::string(c.key, strnlen(c.key, sizeof c.key))));
     KO_UnOperateDev(h);
-    return finish(out, rc);
+    return finishSdk(out, rc);
 }
 
 int mapShow(const Args& a, Output& out) {
@@ -220,7 +218,7 @@ int mapShow(const Args& a, Output& out) {
     int rc = readBack(h, rb);
     if (rc == RC_OK) show(rb, out);
     KO_UnOperateDev(h);
-    return finish(out, rc);
+    return finishSdk(out, rc);
 }
 
 int mapDownload(const Args& a, Output& out) {
@@ -246,11 +244,11 @@ int mapDownload(const Args& a, Output& out) {
     ReadBack rb;
     if (rc == RC_OK) rc = readBack(h, rb);
     KO_UnOperateDev(h);
-    if (rc != RC_OK) return finish(out, rc);
+    if (rc != RC_OK) return finishSdk(out, rc);
     show(rb, out);
     std::string mismatch = verify(rb, layout.entries(), channels);
     out.record(Record().add("verified", mismatch.empty() ? "yes" : "no: " + mismatch));
-    return mismatch.empty() ? finish(out, RC_OK) : out.finish(RC_FAILED, "READ_BACK_DIFFERS", false);
+    return mismatch.empty() ? finishSdk(out, RC_OK) : out.finish(RC_FAILED, "READ_BACK_DIFFERS", false);
 }
 
 int map(const Args& a, Output& out) {
@@ -353,7 +351,7 @@ int hidUpdate(const Args& a, Output& out) {
                        .add("pieces", static_cast<long long>((image.size() + 31) / 32)));
     }
     if (h) KO_UnOperateDev(h);
-    return finish(out, rc);
+    return finishSdk(out, rc);
 }
 
 }  // namespace

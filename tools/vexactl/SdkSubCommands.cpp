@@ -12,20 +12,6 @@ namespace vexactl {
 
 namespace {
 
-int finish(Output& out, int rc) { return out.finish(rc, sdkResultName(rc), rc == RC_OK); }
-
-std::string hex4(int v) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%04x", v & 0xFFFF);
-    return b;
-}
-
-std::string version(int v) {
-    char b[16];
-    std::snprintf(b, sizeof b, "V%d.%02d", (v >> 8) & 0xFF, v & 0xFF);
-    return b;
-}
-
 struct Slot {
     int index = -1;
     int address = 0, manufacturer = 0, type = 0, mode = 0, hardVer = 0, softVer = 0;
@@ -86,18 +72,18 @@ bool openSub(const Args& a, Output& out, OpenSub& o, int& status) {
     int rc = RC_OK;
     o.main = openTarget(t, rc);
     if (!o.main) {
-        status = finish(out, rc == RC_OK ? RC_FAILED : rc);
+        status = finishSdk(out, rc == RC_OK ? RC_FAILED : rc);
         return false;
     }
     if (!slotWithAddress(o.main, static_cast<int>(address), o.slot)) {
         out.message("no sub module at address " + std::to_string(address));
-        status = finish(out, RC_FAILED);
+        status = finishSdk(out, RC_FAILED);
         return false;
     }
     o.sub = KO_SetOperateSubDev(o.main, static_cast<int>(address));
     if (!o.sub) {
         out.message("no class serves type " + hex4(o.slot.type));
-        status = finish(out, RC_FAILED);
+        status = finishSdk(out, RC_FAILED);
         return false;
     }
     return true;
@@ -125,7 +111,7 @@ int subs(const Args& a, Output& out) {
     if (a.positional.empty() || !parseTarget(a.positional[0], a, t)) return kUsage;
     int rc = RC_OK;
     KO_HANDLE h = openTarget(t, rc);
-    if (!h) return finish(out, rc == RC_OK ? RC_FAILED : rc);
+    if (!h) return finishSdk(out, rc == RC_OK ? RC_FAILED : rc);
     for (int i = 0; i < 8; ++i) {
         Slot s;
         if (!slotAt(h, i, s)) continue;
@@ -137,12 +123,12 @@ int subs(const Args& a, Output& out) {
                        .add("type", hex4(s.type))
                        .add("class", className(s))
                        .add("mode", hex4(s.mode))
-                       .add("hardver", version(s.hardVer))
-                       .add("softver", version(s.softVer))
+                       .add("hardver", versionText(s.hardVer))
+                       .add("softver", versionText(s.softVer))
                        .add("serial", serial));
     }
     KO_UnOperateDev(h);
-    return finish(out, RC_OK);
+    return finishSdk(out, RC_OK);
 }
 
 int subProps(const Args& a, Output& out) {
@@ -151,7 +137,7 @@ int subProps(const Args& a, Output& out) {
     if (!openSub(a, out, o, status)) return status;
     int rc = KO_ReadSubDevProperty(o.sub);
     if (rc == RC_OK) showKeys(o.sub, keysToShow(a, o.slot, false, 2), false, out);
-    return finish(out, rc);
+    return finishSdk(out, rc);
 }
 
 int subData(const Args& a, Output& out) {
@@ -162,7 +148,7 @@ int subData(const Args& a, Output& out) {
     int rc = KO_ReadSubDevProperty(o.sub);
     if (rc == RC_OK) rc = KO_ReadSubDevData(o.sub);
     if (rc == RC_OK) showKeys(o.sub, keysToShow(a, o.slot, true, 2), true, out);
-    return finish(out, rc);
+    return finishSdk(out, rc);
 }
 
 int subSet(const Args& a, Output& out) {
@@ -183,7 +169,7 @@ int subSet(const Args& a, Output& out) {
     if (rc == RC_OK) rc = KO_ReadSubDevProperty(o.sub);
     if (rc == RC_OK && data) rc = KO_ReadSubDevData(o.sub);
     if (rc == RC_OK) showKeys(o.sub, {key}, data, out);
-    return finish(out, rc);
+    return finishSdk(out, rc);
 }
 
 int subReboot(const Args& a, Output& out) {
@@ -191,7 +177,7 @@ int subReboot(const Args& a, Output& out) {
     OpenSub o;
     int status = kOk;
     if (!openSub(a, out, o, status)) return status;
-    return finish(out, KO_RebootSubDev(o.main, o.slot.address));
+    return finishSdk(out, KO_RebootSubDev(o.main, o.slot.address));
 }
 
 }  // namespace

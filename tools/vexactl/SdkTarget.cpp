@@ -131,4 +131,18 @@ KO_HANDLE openTarget(const Target& t, int& rc) {
     return nullptr;
 }
 
+int finishSdk(Output& out, int rc) { return out.finish(rc, sdkResultName(rc), rc == RC_OK); }
+
+std::string hex4(int v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "%04x", v & 0xFFFF);
+    return b;
+}
+
+std::string versionText(int v) {
+    char b[16];
+    std::snprintf(b, sizeof b, "V%d.%02d", (v >> 8) & 0xFF, v & 0xFF);
+    return b;
+}
+
 }  // namespace vexactl

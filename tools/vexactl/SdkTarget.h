@@ -28,6 +28,13 @@ KO_HANDLE openTarget(const Target& t, int& rc);
 // "RC_NO_REPLY" for 203, and so on.
 const char* sdkResultName(int rc);
 
+// Ends a command with an export's result: its code, its name, success for RC_OK.
+int finishSdk(Output& out, int rc);
+
+// Identity fields as people read them: "00a5" for a code, "V1.02" for a version word.
+std::string hex4(int v);
+std::string versionText(int v);
+
 // The property keys of each coupler kind, in the order a person reads them.
 const char* const* mainKeys(int kind, int& count);
 

@@ -15,6 +15,12 @@ namespace boottest {
 
 using fwtest::Bytes;
 
+// The rigs' devices: a sub module of this type behind a coupler, or an RS-485 coupler itself,
+// over a pseudo-terminal at this rate.
+constexpr std::uint16_t kSubType = 0x4017;
+constexpr std::uint16_t kCouplerType = 0x9010;
+constexpr int kFastBaud = 115200;
+
 // A folder of its own for upgrade files, removed at the end.
 class TempFolder {
 public:

@@ -115,6 +115,13 @@ public:
     const std::vector<std::vector<std::uint8_t>>& requests() const { return requests_; }
     std::size_t badFrames() const { return badFrames_; }
     std::size_t resets() const { return resets_; }
+    // Forgets the logged requests and data frames (a long run keeps its memory flat this way).
+    void clearLogs() {
+        requests_.clear();
+        requests_.shrink_to_fit();
+        dataFrames_.clear();
+        dataFrames_.shrink_to_fit();
+    }
     // Frames that met a fault, scripted or drawn, since the loader was made.
     std::size_t faultsInjected() const { return faultsInjected_; }
 
