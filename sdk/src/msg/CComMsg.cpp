@@ -226,12 +226,7 @@ int CComMsg::ParseStationSearchReply(RsSearchRecord& out) {
         f[6] != kSfStation)
         return RC_BAD_REPLY;
     out.station = f[0];
-    out.id.manufacturer = be16(&f[8]);
-    out.id.type = be16(&f[10]);
-    out.id.mode = be16(&f[12]);
-    out.id.hardVer = be16(&f[14]);
-    out.id.softVer = be16(&f[16]);
-    std::memcpy(out.id.serial, &f[18], 4);
+    readIdentity(&f[8], out.id);
     return RC_OK;
 }
 
@@ -253,12 +248,7 @@ int CComMsg::parseSubSearch() {
         SubSlotRecord rec;
         rec.present = e[0];
         rec.address = static_cast<std::uint16_t>(reported + owner_->Station() - 1);
-        rec.manufacturer = be16(e + 2);
-        rec.type = be16(e + 4);
-        rec.mode = be16(e + 6);
-        rec.hardVer = be16(e + 8);
-        rec.softVer = be16(e + 10);
-        std::memcpy(rec.serial, e + 12, 4);
+        readIdentity(e + 2, rec);
         rec.origin = kOriginSerial;
         owner_->StoreSubSlot(rec, i);
     }

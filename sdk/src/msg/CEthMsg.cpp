@@ -187,12 +187,7 @@ int CEthMsg::parseSubSearch() {
         if (e[0] == 0) continue;
         SubSlotRecord rec;
         rec.address = e[0];
-        rec.manufacturer = be16(e + 1);
-        rec.type = be16(e + 3);
-        rec.mode = be16(e + 5);
-        rec.hardVer = be16(e + 7);
-        rec.softVer = be16(e + 9);
-        std::memcpy(rec.serial, e + 11, 4);
+        readIdentity(e + 1, rec);
         rec.origin = kOriginEthernet;
         owner_->StoreSubSlot(rec, i);
     }

@@ -199,12 +199,7 @@ int CUsbMsg::parseSubSlot(int len) {
     const std::uint8_t* r = recv_;
     SubSlotRecord rec;
     rec.address = r[3];
-    rec.manufacturer = be16(r + 4);
-    rec.type = be16(r + 6);
-    rec.mode = be16(r + 8);
-    rec.hardVer = be16(r + 10);
-    rec.softVer = be16(r + 12);
-    std::memcpy(rec.serial, r + 14, 4);
+    readIdentity(r + 4, rec);
     rec.origin = kOriginUsb;
     if (reqSlot_ >= 0 && reqSlot_ < kSubSlots) owner_->StoreSubSlot(rec, reqSlot_);
     return RC_OK;

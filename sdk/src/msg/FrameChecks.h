@@ -3,6 +3,7 @@
 // the serial wire are in ModbusCodec.h.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace vexa {
 
@@ -22,6 +23,18 @@ inline void putBe32(std::uint8_t* p, std::uint32_t v) {
     p[1] = static_cast<std::uint8_t>(v >> 16);
     p[2] = static_cast<std::uint8_t>(v >> 8);
     p[3] = static_cast<std::uint8_t>(v);
+}
+
+// The identity most replies carry: manufacturer, type, mode, hardware and software version
+// (big-endian words) and four serial bytes as received, into any record with those fields.
+template <class Record>
+void readIdentity(const std::uint8_t* p, Record& rec) {
+    rec.manufacturer = be16(p);
+    rec.type = be16(p + 2);
+    rec.mode = be16(p + 4);
+    rec.hardVer = be16(p + 6);
+    rec.softVer = be16(p + 8);
+    std::memcpy(rec.serial, p + 10, sizeof rec.serial);
 }
 
 }  // namespace vexa
