@@ -46,7 +46,7 @@ MbPortParams defaultParams() {
 
 }  // namespace
 
-CMbBootPort& CMbBootPort::instance() {
+CBootPort& CBootPort::instance() {
     static CMbBootPort port;
     return port;
 }

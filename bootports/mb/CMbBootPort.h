@@ -6,21 +6,19 @@
 #include <vector>
 
 #include "BootPortKit.h"
+#include "CBootPort.h"
 #include "VexaBootParams.h"
 
 namespace vexa::bootport {
 
-class CMbBootPort {
+class CMbBootPort final : public CBootPort {
 public:
-    // The plug-in's one instance (all its state is process-wide).
-    static CMbBootPort& instance();
-
-    int open(const void* params);
-    int search(int* handles);
-    int enterBootMode();
-    int write(int handle, const std::uint8_t* data, unsigned n);
-    int read(int handle, std::uint8_t* buffer, unsigned max);
-    int close();
+    int open(const void* params) override;
+    int search(int* handles) override;
+    int enterBootMode() override;
+    int write(int handle, const std::uint8_t* data, unsigned n) override;
+    int read(int handle, std::uint8_t* buffer, unsigned max) override;
+    int close() override;
 
 private:
     using Frame = std::vector<std::uint8_t>;

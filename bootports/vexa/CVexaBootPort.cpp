@@ -34,7 +34,7 @@ bool isBootLoader(std::uint16_t type) {
 
 }  // namespace
 
-CVexaBootPort& CVexaBootPort::instance() {
+CBootPort& CBootPort::instance() {
     static CVexaBootPort port;
     return port;
 }

@@ -6,22 +6,20 @@
 #include <vector>
 
 #include "BootPortKit.h"
+#include "CBootPort.h"
 #include "VexaBootParams.h"
 #include "VexaSdk.h"
 
 namespace vexa::bootport {
 
-class CVexaBootPort {
+class CVexaBootPort final : public CBootPort {
 public:
-    // The plug-in's one instance (all its state is process-wide).
-    static CVexaBootPort& instance();
-
-    int open(const void* params);
-    int search(int* handles);
-    int enterBootMode();
-    int write(int handle, const std::uint8_t* data, unsigned n);
-    int read(int handle, std::uint8_t* buffer, unsigned max);
-    int close();
+    int open(const void* params) override;
+    int search(int* handles) override;
+    int enterBootMode() override;
+    int write(int handle, const std::uint8_t* data, unsigned n) override;
+    int read(int handle, std::uint8_t* buffer, unsigned max) override;
+    int close() override;
 
 private:
     struct SubModule {
