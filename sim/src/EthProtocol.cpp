@@ -106,7 +106,10 @@ Bytes searchReply(const Coupler& c) {
     putU16(r, id.type);
     putU16(r, id.mode);
     r.push_back(0x00);
-    putU16(r, id.hardVer);
+    // The Ethernet coupler sends its hardware version minor byte first (byte 16 the minor,
+    // byte 17 the major number), unlike every other word of the reply.
+    r.push_back(static_cast<std::uint8_t>(id.hardVer));
+    r.push_back(static_cast<std::uint8_t>(id.hardVer >> 8));
     std::uint8_t ip[4];
     std::memcpy(ip, &c.eth.ipNet, 4);
     r.insert(r.end(), ip, ip + 4);

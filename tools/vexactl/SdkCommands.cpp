@@ -22,7 +22,8 @@ int searchEth(const Args& a, Output& out) {
                        .add("mac", mac)
                        .add("type", hex4(type))
                        .add("mode", hex4(mode))
-                       .add("hardver", hex4(hard)));
+                       // The coupler sends this word minor byte first.
+                       .add("hardver", versionText((hard & 0xFF) << 8 | (hard >> 8 & 0xFF))));
     }
     // The search ends when nobody else answers: that is success when something was found.
     if (rc == RC_NO_REPLY && found) rc = RC_OK;

@@ -28,6 +28,8 @@ TEST_F(SimTest, EthernetReadModifySubmitReadBack) {
     ASSERT_EQ(KO_ReadMainProperty(h), RC_OK);
     EXPECT_EQ(get(h, "MAIN_IP"), c->address());
     EXPECT_EQ(get(h, "MAIN_TYPE"), "VEXA-9000");
+    // The search reply carries the hardware version minor byte first.
+    EXPECT_EQ(get(h, "MAIN_HARDVER"), "V1.00");
     EXPECT_EQ(get(h, "NO_SUCH_KEY"), "rc=303");
     ASSERT_EQ(KO_ModifyMainProperty(h, "MAIN_NAME", "line-3 rack"), RC_OK);
     ASSERT_EQ(KO_ModifyMainProperty(h, "MAIN_GATE", "127.0.0.254"), RC_OK);
