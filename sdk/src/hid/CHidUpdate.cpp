@@ -1,8 +1,9 @@
 #include "CHidUpdate.h"
 
+#include "transfer/TestSetting.h"
+
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -32,11 +33,7 @@ void report(KO_PROGRESSPROC progress, int percent) {
 }  // namespace
 
 int CHidUpdate::RetryWaitMs() {
-    if (const char* env = std::getenv("VEXA_TEST_HID_RETRY_MS")) {
-        int ms = std::atoi(env);
-        if (ms >= 0 && ms <= kDefaultRetryWaitMs) return ms;
-    }
-    return kDefaultRetryWaitMs;
+    return testSettingMs("VEXA_TEST_HID_RETRY_MS", kDefaultRetryWaitMs, 0, kDefaultRetryWaitMs);
 }
 
 int CHidUpdate::exchange(CHidLink& link, const std::uint8_t* request, int len, int number) {

@@ -1,9 +1,9 @@
 #include "CEthMain.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "ValueFormat.h"
+#include "transfer/TestSetting.h"
 #include "msg/CEthMsg.h"
 #include "transfer/CEthTransfer.h"
 
@@ -42,13 +42,7 @@ bool parseMac(const char* text, std::uint8_t out[6]) {
 
 }  // namespace
 
-int CEthMain::OperateTimeoutMs() {
-    if (const char* env = std::getenv("VEXA_TEST_ETH_TIMEOUT_MS")) {
-        int ms = std::atoi(env);
-        if (ms > 0) return ms;
-    }
-    return kOperateTimeoutMs;
-}
+int CEthMain::OperateTimeoutMs() { return testSettingMs("VEXA_TEST_ETH_TIMEOUT_MS", kOperateTimeoutMs); }
 
 CEthMain::CEthMain() {
     kind_ = kTransferEthernet;

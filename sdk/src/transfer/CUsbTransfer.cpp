@@ -1,8 +1,8 @@
 #include "CUsbTransfer.h"
 
-#include <cstdlib>
 #include <cstring>
 
+#include "TestSetting.h"
 #include "msg/CVEXAMsg.h"
 
 namespace vexa {
@@ -11,13 +11,7 @@ namespace {
 constexpr int kMaxDrain = 16;
 }
 
-int CUsbTransfer::ReplyTimeoutMs() {
-    if (const char* env = std::getenv("VEXA_TEST_HID_TIMEOUT_MS")) {
-        int ms = std::atoi(env);
-        if (ms > 0) return ms;
-    }
-    return kDefaultTimeoutMs;
-}
+int CUsbTransfer::ReplyTimeoutMs() { return testSettingMs("VEXA_TEST_HID_TIMEOUT_MS", kDefaultTimeoutMs); }
 
 int CUsbTransfer::Open() {
     device_.reset();
