@@ -1,36 +1,14 @@
 // INI files beside the program (settings, plug-in list): every lookup the tool-set makes on a
 // file whose contents are the input, then a write into it.
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
+#include "common/InputFile.h"
 #include "platform/IniFile.h"
 
-namespace {
-
-// One file per process, rewritten for every input; removed at exit.
-const std::string& iniPath() {
-    static const std::string path = [] {
-        char name[] = "/tmp/vexa-fuzz-ini-XXXXXX";
-        int fd = mkstemp(name);
-        if (fd >= 0) close(fd);
-        std::atexit([] { std::remove(iniPath().c_str()); });
-        return std::string(name);
-    }();
-    return path;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string& file = iniPath();
-    if (std::FILE* f = std::fopen(file.c_str(), "wb")) {
-        std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
+    static const vexa::fuzz::InputFile input("vexa-fuzz-ini");
+    const std::string& file = input.write(data, size);
     using namespace vexa::ini;
     // Every lookup reads the file again: a few names of each kind are enough.
     constexpr std::size_t kNames = 4;

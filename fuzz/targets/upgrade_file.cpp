@@ -2,28 +2,16 @@
 // library. Byte 0 bit 0 set: the input is taken as it is; clear: the MD5 trailer is made to
 // match, so that the checks behind the digest are reached.
 #include <openssl/evp.h>
-#include <stdlib.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "UpgradeFile.h"
+#include "common/InputFile.h"
 
 namespace {
-
-const std::string& filePath() {
-    static const std::string path = [] {
-        char name[] = "/tmp/vexa-fuzz-upf-XXXXXX";
-        int fd = mkstemp(name);
-        if (fd >= 0) close(fd);
-        std::atexit([] { std::remove(filePath().c_str()); });
-        return std::string(name);
-    }();
-    return path;
-}
 
 void appendMd5(std::vector<std::uint8_t>& bytes) {
     unsigned char digest[EVP_MAX_MD_SIZE];
@@ -38,12 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1) return 0;
     std::vector<std::uint8_t> bytes(data + 1, data + size);
     if (!(data[0] & 1)) appendMd5(bytes);
-    if (std::FILE* f = std::fopen(filePath().c_str(), "wb")) {
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
+    static const vexa::fuzz::InputFile input("vexa-fuzz-upf");
+    const std::string& path = input.write(bytes.data(), bytes.size());
     fwl::CUpgradeFile file;
-    if (!file.open(filePath().c_str())) {
+    if (!file.open(path.c_str())) {
         if (!file.errorText()) __builtin_trap();
         return 0;
     }
