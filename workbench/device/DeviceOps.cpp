@@ -1,0 +1,118 @@
+#include "device/DeviceOps.h"
+
+#include <VexaSdk.h>
+
+namespace vexadesk {
+
+int openDevice(DeviceRecord& r) {
+    if (r.handle.load()) return RC_OK;
+    KO_HANDLE h = KO_HIDSetOperateDev(r.path.c_str(), r.type, r.mode);
+    if (!h) return RC_OPEN_FAILED;
+    r.handle = h;
+    return RC_OK;
+}
+
+void* openSubDevice(DeviceRecord& r, int subId) {
+    if (openDevice(r) != RC_OK) return nullptr;
+    SubSlot* slot = r.slotWithId(subId);
+    if (!slot) return nullptr;
+    KO_SUBHANDLE s = KO_SetOperateSubDev(r.handle.load(), subId);
+    slot->handle = s;
+    return s;
+}
+
+void closeDevice(DeviceRecord& r) {
+    if (void* h = r.handle.exchange(nullptr)) KO_UnOperateDev(h);
+    for (auto& s : r.subSlots) s.handle = nullptr;
+}
+
+ReadOutcome readMainProperties(DeviceRecord& r, const std::vector<RowRequest>& rows) {
+    ReadOutcome out;
+    out.rc = openDevice(r);
+    if (out.rc == RC_OK) out.rc = KO_ReadMainProperty(r.handle.load());
+    if (out.rc != RC_OK) return out;
+    for (const auto& req : rows) {
+        char text[KO_TEXT_SIZE] = {};
+        int rc = KO_GetMainProperty(r.handle.load(), req.key.c_str(), text);
+        out.rows.push_back({rc, rc == RC_OK ? std::string(text) : std::string()});
+    }
+    return out;
+}
+
+ReadOutcome readSubProperties(DeviceRecord& r, int subId, const std::vector<RowRequest>& rows) {
+    ReadOutcome out;
+    KO_SUBHANDLE s = openSubDevice(r, subId);
+    if (!s) {
+        out.noSub = true;
+        out.rc = RC_FAILED;
+        return out;
+    }
+    out.rc = KO_ReadSubDevProperty(s);
+    if (out.rc != RC_OK) return out;
+    for (const auto& req : rows) {
+        char text[KO_TEXT_SIZE] = {};
+        int rc = KO_GetSubDevProperty(s, req.key.c_str(), text);
+        out.rows.push_back({rc, rc == RC_OK ? std::string(text) : std::string()});
+    }
+    return out;
+}
+
+ReadOutcome readSubData(DeviceRecord& r, int subId, const std::vector<RowRequest>& rows) {
+    ReadOutcome out;
+    KO_SUBHANDLE s = openSubDevice(r, subId);
+    if (!s) {
+        out.noSub = true;
+        out.rc = RC_FAILED;
+        return out;
+    }
+    out.rc = KO_ReadSubDevData(s);
+    if (out.rc != RC_OK) return out;
+    // Rows shown from the settings need them fresh; one read serves them all.
+    bool propertiesRead = false;
+    for (const auto& req : rows) {
+        char text[KO_TEXT_SIZE] = {};
+        int rc;
+        if (req.asProperty) {
+            if (!propertiesRead) {
+                rc = KO_ReadSubDevProperty(s);
+                if (rc != RC_OK) {
+                    out.rc = rc;
+                    return out;
+                }
+                propertiesRead = true;
+            }
+            rc = KO_GetSubDevProperty(s, req.key.c_str(), text);
+            if (rc != RC_OK) {
+                out.rc = rc;
+                return out;
+            }
+        } else {
+            rc = KO_GetSubDevData(s, req.key.c_str(), text);
+        }
+        out.rows.push_back({rc, rc == RC_OK ? std::string(text) : std::string()});
+    }
+    return out;
+}
+
+int listSubModules(DeviceRecord& r) {
+    for (auto& s : r.subSlots) {
+        s.id = s.type = s.extra = s.version = 0;
+        s.handle = nullptr;
+    }
+    int rc = KO_SearchSubDev(r.handle.load());
+    if (rc != RC_OK) return rc;
+    for (int k = 0; k < kSubSlots; ++k) {
+        short addr = 0, manufacturer = 0, type = 0, mode = 0, hard = 0, soft = 0;
+        int serial = 0;
+        if (KO_GetSearchSubDev(r.handle.load(), &addr, &manufacturer, &type, &mode, &hard, &soft, &serial, k) != RC_OK)
+            continue;
+        SubSlot& s = r.subSlots[k];
+        s.id = static_cast<std::uint16_t>(addr);
+        s.type = static_cast<std::uint16_t>(type);
+        s.extra = static_cast<std::uint16_t>(mode);
+        s.version = static_cast<std::uint16_t>(hard);
+    }
+    return RC_OK;
+}
+
+}  // namespace vexadesk

@@ -1,0 +1,63 @@
+#pragma once
+// One coupler found by a search, with its eight sub-module subSlots and what its pages last showed.
+// Records are owned by the device tree and live until the next clear or search. The library
+// handles in a record are opened, used and closed only on the device thread; the window thread
+// reads them only to know whether a device is open.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/Catalog.h"
+
+namespace vexadesk {
+
+constexpr int kLinkUsb = 2;
+constexpr std::uint16_t kUsbCouplerType = 0x9020;
+constexpr std::uint16_t kBootLoaderType = 0x9999;
+constexpr int kSubSlots = 8;
+
+// A row as the workspace last showed it from the device.
+struct ShownRow {
+    CatalogNode* node = nullptr;
+    std::string key;
+    std::string text;
+};
+using RowMemory = std::vector<ShownRow>;
+
+ShownRow* findRow(RowMemory& rows, const std::string& key);
+void rememberRow(RowMemory& rows, CatalogNode* node, const std::string& key, const std::string& text);
+
+struct SubSlot {
+    std::uint16_t id = 0;  // address on the coupler's bus; 0 = empty slot
+    std::uint16_t type = 0;
+    std::uint16_t extra = 0;    // mode word; the boot-loader panel's caption argument
+    std::uint16_t version = 0;  // hardware version; picks the catalog page
+    std::atomic<void*> handle{nullptr};
+    RowMemory propertyRows, dataRows, scratchRows;
+};
+
+struct DeviceRecord {
+    int linkType = kLinkUsb;
+    std::string path;          // HID device path
+    std::uint16_t type = 0;    // first identifier: the coupler's type code
+    std::uint16_t mode = 0;    // second identifier
+    int usbIndex = 0;          // position in the USB list, from 0
+    bool loggedIn = false;
+    std::string password;      // kept for submits
+    std::atomic<void*> handle{nullptr};
+    std::array<SubSlot, kSubSlots> subSlots;
+    RowMemory mainRows;
+
+    SubSlot* slotWithId(int id);
+    int subCount() const;
+};
+
+// Texts the tree, the header labels and the search list show.
+std::string moduleName(std::uint16_t type);                        // "VEXA-%04X"
+std::string subModuleName(std::uint16_t type, std::uint16_t version);  // "VEXA-%X" (+ "N")
+std::string couplerNodeText(const DeviceRecord& r);                 // "%s: HID %d"
+std::string subNodeText(const SubSlot& s);                          // "%s id:%d"
+
+}  // namespace vexadesk

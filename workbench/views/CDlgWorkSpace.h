@@ -1,0 +1,114 @@
+#pragma once
+// The module workspace: the selected module's configuration page (page A) and data page
+// (page B) as property grids, filled from the device through the device thread, with the header
+// labels, the coupler's sub-module list and the periodic data refresh.
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "models/DeviceRecord.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QStackedWidget;
+class QTreeWidget;
+
+namespace vexadesk {
+
+class CDeviceThread;
+class CEqumentTree;
+class CNetProGrid;
+struct DevTypeEntry;
+
+class CDlgWorkSpace : public QWidget {
+    Q_OBJECT
+public:
+    CDlgWorkSpace(CDeviceThread& thread, CEqumentTree& tree, QWidget* parent = nullptr);
+
+    static constexpr int kRefreshMs = 800;
+    static constexpr int kMaxFailedReads = 3;
+
+    // Message 0x0466: the catalog page of (type, hardware version); type 0 shows no page.
+    void showPage(std::uint16_t type, std::uint16_t hardVer);
+    // Message 0x0469: header labels, then configuration and data of the tree's selection.
+    void loadSelected();
+
+    void refreshConfiguration();
+    void refreshData();
+    void setPeriodicRefresh(bool on);
+    bool periodicRefresh() const;
+    // Forget the devices of the tree (before a clear or search): stop refreshing, drop pending
+    // results and show the pages' defaults.
+    void forgetDevices();
+    // Re-colours every page; colours in platform order, `on` false gives the standard colour.
+    void setColours(bool on, std::uint32_t slot1, std::uint32_t slot2);
+
+    // For the frame, tests and screenshots.
+    const DevTypeEntry* currentEntry() const { return entry_; }
+    CNetProGrid* configGrid() const { return gridA_; }
+    CNetProGrid* dataGrid() const { return gridB_; }
+    bool busy() const { return pendingConfig_ || pendingData_; }
+    int failedReads() const { return failedReads_; }
+    QString headerText(int id) const;  // 1035 name, 1036 login, 1037 sub id, 1038 address
+    QTreeWidget* subList() const { return subList_; }
+
+signals:
+    // A configuration or data read finished (rc 0 on success); tests and the status bar follow it.
+    void configurationRead(int rc);
+    void dataRead(int rc);
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;  // Enter and Escape do nothing here
+
+private:
+    struct Grids {
+        CNetProGrid* a = nullptr;
+        CNetProGrid* b = nullptr;
+    };
+    Grids& gridsFor(DevTypeEntry* entry);
+    void updateHeader();
+    void fillSubList();
+    bool currentDevice(DeviceRecord*& r, int& subId) const;
+    void message(int id, int kind);
+    void updateButtons();
+    void showPagesOf(DevTypeEntry* entry);
+
+    CDeviceThread& thread_;
+    CEqumentTree& tree_;
+    QLabel* name_;
+    QLabel* address_;
+    QLabel* login_;
+    QLabel* subId_;
+    QStackedWidget* stackA_;
+    QStackedWidget* stackB_;
+    QPushButton* refreshConfig_;
+    QPushButton* submit_;
+    QPushButton* refreshData_;
+    QPushButton* send_;
+    QPushButton* rebootSub_;
+    QCheckBox* periodic_;
+    QTreeWidget* subList_;
+    QTimer timer_;
+
+    std::map<DevTypeEntry*, Grids> grids_;
+    DevTypeEntry* entry_ = nullptr;
+    CNetProGrid* gridA_ = nullptr;
+    CNetProGrid* gridB_ = nullptr;
+    // The device the pages show; a different one resets the pages first.
+    DeviceRecord* shownRecord_ = nullptr;
+    int shownSub_ = -1;
+    unsigned generation_ = 0;  // results of an earlier load are dropped
+    bool pendingConfig_ = false;
+    bool pendingData_ = false;
+    int failedReads_ = 0;
+    bool coloursSet_ = false;
+    bool colourOn_ = false;
+    std::uint32_t colour1_ = 0, colour2_ = 0;
+};
+
+}  // namespace vexadesk

@@ -1,0 +1,81 @@
+#pragma once
+// The main window: menu and toolbar commands, the docked device tree, the view, a status bar
+// with four panes. Commands are identified by the ids the catalog and the rest of the program
+// use for them.
+#include <QMainWindow>
+
+#include <map>
+
+class QAction;
+class QDockWidget;
+class QLabel;
+
+namespace vexadesk {
+
+class CDeviceThread;
+class CEqumentTree;
+class CVexaDeskView;
+
+enum CommandId : int {
+    ID_SEARCH = 0x8003,
+    ID_SEARCH_TARGETED = 0x8004,
+    ID_GET_INFO = 0x8005,
+    ID_CLEAR_LIST = 0x8006,
+    ID_LOGIN = 0x8007,
+    ID_SHOW_PANE = 0x801e,
+    ID_UPGRADE_MAIN = 0x8021,
+    ID_REBOOT = 0x8022,
+    ID_UPGRADE_SUB = 0x8023,
+    ID_COLOURS = 0x8024,
+    ID_DOWNLOAD_CONFIG = 0x8025,
+    ID_DOWNLOAD_IO = 0x8026,
+};
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(CDeviceThread& thread, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    QAction* command(int id) const;
+    CEqumentTree* tree() const { return tree_; }
+    CVexaDeskView* view() const { return view_; }
+    QDockWidget* devicePane() const { return dock_; }
+    // Pane 3 of the status bar: where the devices come from (a real bus or the simulated rack).
+    void setSourceNote(const QString& text);
+    QString statusPane(int i) const;
+
+    // Commands, callable directly (tests, scripts) as well as from the menu.
+    void onSearch();
+    // A search that ends by itself after a moment (the simulated rack answers at once).
+    void onSearchQuick();
+    void onGetInfo();
+    void onClearList();
+    void onLogin();
+    void onColours();
+    void onAbout();
+    // Takes records found elsewhere (a search already run) into the tree.
+    void adoptRecords(std::vector<std::unique_ptr<struct DeviceRecord>> records);
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    QAction* addCommand(QMenu* menu, int id, const QString& text, const QIcon& icon = QIcon());
+    void buildCommands();
+    void updateCommands();
+    void restoreLayout();
+    void saveLayout();
+    void applyStoredColours();
+    void runSearch(int autoStopMs);
+
+    CDeviceThread& thread_;
+    CEqumentTree* tree_;
+    CVexaDeskView* view_;
+    QDockWidget* dock_;
+    std::map<int, QAction*> commands_;
+    QLabel* panes_[4] = {};
+    bool listChanging_ = false;
+};
+
+}  // namespace vexadesk
