@@ -1,0 +1,91 @@
+#include "DeskHarness.h"
+
+#include <QDialog>
+#include <QLineEdit>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "dialogs/CDlgLogin.h"
+#include "views/CDlgWorkSpace.h"
+#include "views/CEqumentTree.h"
+#include "views/CMainFrame.h"
+#include "views/CVexaDeskApp.h"
+#include "views/CVexaDeskView.h"
+
+namespace fs = std::filesystem;
+
+namespace deskTest {
+
+Harness::Harness(const RackSpec& spec, const std::function<void(const std::string&)>& configure) {
+    fs::copy(VEXADESK_FILES_DIR, dir_.path(), fs::copy_options::recursive);
+    fs::copy(VEXADESK_CATALOG_DIR, dir_.path() + "/devtype", fs::copy_options::recursive);
+    if (configure) configure(dir_.path());
+    setenv("VEXA_APPDIR", dir_.path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir_.path() + "/user").c_str(), 1);
+    // A silent device answers nothing: keep its waits short.
+    setenv("VEXA_TEST_HID_TIMEOUT_MS", "300", 1);
+
+    rack_ = std::make_unique<vexa::sim::SimRack>(vexa::sim::RackOptions{.liveData = false});
+    for (const auto& subs : spec.couplers) {
+        vexa::sim::HidCouplerConfig c;
+        c.subs = subs;
+        couplers_.push_back(rack_->addHid(c));
+    }
+    if (rack_->start() != vexa::sim::kSimOk) qFatal("simulated rack did not start");
+    setenv("VEXA_HID", ("sim:" + rack_->hidFolder()).c_str(), 1);
+
+    app_ = std::make_unique<vexadesk::CVexaDeskApp>(*qApp);
+    name_share::CGenGlobal::SetPresenter(&presenter_);
+    app_->start(vexadesk::StartOptions{.noSimulate = true}, false);
+}
+
+Harness::~Harness() {
+    app_.reset();
+    rack_.reset();
+    unsetenv("VEXA_HID");
+    unsetenv("VEXA_APPDIR");
+}
+
+vexadesk::CMainFrame& Harness::frame() { return *app_->frame(); }
+
+vexadesk::CDeviceThread& Harness::thread() { return *app_->deviceThread(); }
+
+void Harness::search() { frame().onSearchQuick(); }
+
+void Harness::answerNextLogin(bool ok, const QString& password) {
+    auto attempts = std::make_shared<int>(0);
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [=] {
+        auto* dlg = qobject_cast<vexadesk::CDlgLogin*>(QApplication::activeModalWidget());
+        if (!dlg) {
+            if (++*attempts < 200) QTimer::singleShot(10, *poll);
+            return;
+        }
+        if (!ok) {
+            dlg->reject();
+            return;
+        }
+        dlg->passwordEdit()->setText(password);
+        dlg->accept();
+    };
+    QTimer::singleShot(0, *poll);
+}
+
+bool Harness::select(int coupler, int subId, bool waitForData) {
+    auto& tree = *frame().tree();
+    const auto& records = tree.records();
+    if (coupler >= static_cast<int>(records.size())) return false;
+    QTreeWidgetItem* item = tree.itemFor(records[coupler].get(), subId);
+    if (!item) return false;
+    auto* ws = frame().view()->workspace();
+    QSignalSpy config(ws, &vexadesk::CDlgWorkSpace::configurationRead);
+    QSignalSpy data(ws, &vexadesk::CDlgWorkSpace::dataRead);
+    if (!records[coupler]->loggedIn) answerNextLogin(true);
+    tree.setCurrentItem(item);
+    if (!config.wait(5000) && config.isEmpty()) return false;
+    if (waitForData && data.isEmpty() && !data.wait(5000)) return false;
+    return true;
+}
+
+}  // namespace deskTest

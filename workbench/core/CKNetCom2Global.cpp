@@ -1,0 +1,28 @@
+#include "core/CKNetCom2Global.h"
+
+#include "platform/AppDir.h"
+
+namespace {
+CKNetCom2Global* g_instance = nullptr;
+}
+
+CKNetCom2Global::CKNetCom2Global() : settings_("CONFIG\\config.ini") { g_instance = this; }
+
+CKNetCom2Global::~CKNetCom2Global() {
+    if (g_instance == this) g_instance = nullptr;
+}
+
+CKNetCom2Global* CKNetCom2Global::Instance() { return g_instance; }
+
+void CKNetCom2Global::Notify(const std::string&, int, int, int) {}
+
+int CKNetCom2Global::LoadCatalog() {
+    catalog_.clear();
+    ioMsgs_.clear();
+    catalogFolder_ = vexa::appPath("devtype/" + std::to_string(Selected()));
+    return vexadesk::LoadCatalogFolder(catalogFolder_, settings_, catalog_, ioMsgs_);
+}
+
+vexadesk::DevTypeEntry* CKNetCom2Global::Lookup(std::uint16_t type, std::uint16_t hardVer) const {
+    return vexadesk::LookupEntry(catalog_, type, hardVer);
+}
