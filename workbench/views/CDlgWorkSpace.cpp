@@ -201,6 +201,12 @@ void CDlgWorkSpace::showPagesOf(DevTypeEntry* entry) {
         stackB_->setCurrentIndex(0);
 }
 
+void CDlgWorkSpace::showValue(CNetProGrid* grid, CatalogNode* n, const std::string& text) {
+    grid->setValue(n, text);
+    // The option the module holds decides which other rows can be edited, as a choice would.
+    if (!n->options.empty() && grid->currentOption(n) >= 0) grid->chooseOption(n);
+}
+
 bool CDlgWorkSpace::currentDevice(DeviceRecord*& r, int& subId) const {
     if (!tree_.selectedDevice(r, subId)) return false;
     if (subId > 0 && !r->slotWithId(subId)) return false;
@@ -309,7 +315,7 @@ void CDlgWorkSpace::refreshConfiguration() {
             for (std::size_t i = 0; i < nodes.size() && i < out.rows.size(); ++i) {
                 if (out.rows[i].rc != RC_OK) continue;
                 CatalogNode* n = nodes[i];
-                if (n->readonly != 2 && gridA_) gridA_->setValue(n, out.rows[i].text);
+                if (n->readonly != 2 && gridA_) showValue(gridA_, n, out.rows[i].text);
                 rememberRow(rows, n, n->cmd, out.rows[i].text);
             }
             updateButtons();
@@ -359,7 +365,7 @@ void CDlgWorkSpace::refreshData() {
                     text = n->defaultval;
                 else
                     continue;  // nothing to show: keep what the row shows
-                if (gridB_) gridB_->setValue(n, text);
+                if (gridB_) showValue(gridB_, n, text);
                 if (slot) rememberRow(slot->dataRows, n, n->cmd, text);
             }
             failedReads_ = 0;

@@ -23,6 +23,7 @@ namespace vexadesk {
 class CDeviceThread;
 class CEqumentTree;
 class CNetProGrid;
+struct CatalogNode;
 struct DevTypeEntry;
 
 class CDlgWorkSpace : public QWidget {
@@ -77,6 +78,7 @@ private:
     void message(int id, int kind);
     void updateButtons();
     void showPagesOf(DevTypeEntry* entry);
+    void showValue(CNetProGrid* grid, CatalogNode* n, const std::string& text);
 
     CDeviceThread& thread_;
     CEqumentTree& tree_;

@@ -273,8 +273,9 @@ void CMainFrame::restoreLayout() {
     if (g->Settings().GetString(kLayoutSection, "State", state, 4096) )
         restoreState(QByteArray::fromBase64(QByteArray::fromStdString(state)));
     std::string geometry;
-    if (g->Settings().GetString(kLayoutSection, "Geometry", geometry, 4096))
-        restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(geometry)));
+    if (!g->Settings().GetString(kLayoutSection, "Geometry", geometry, 4096) ||
+        !restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(geometry))))
+        resize(1100, 720);
 }
 
 void CMainFrame::saveLayout() {

@@ -20,6 +20,8 @@ namespace deskTest {
 Harness::Harness(const RackSpec& spec, const std::function<void(const std::string&)>& configure) {
     fs::copy(VEXADESK_FILES_DIR, dir_.path(), fs::copy_options::recursive);
     fs::copy(VEXADESK_CATALOG_DIR, dir_.path() + "/devtype", fs::copy_options::recursive);
+    for (const auto& e : fs::directory_iterator(VEXADESK_LANGUAGE_DIR))
+        if (e.path().extension() == ".qm") fs::copy(e.path(), dir_.path() + "/language/" + e.path().filename().string());
     if (configure) configure(dir_.path());
     setenv("VEXA_APPDIR", dir_.path().c_str(), 1);
     setenv("XDG_CONFIG_HOME", (dir_.path() + "/user").c_str(), 1);

@@ -9,7 +9,10 @@
 
 #include <VexaSdk.h>
 
+#include <QAction>
+
 #include <fstream>
+#include <iterator>
 
 #include "DeskHarness.h"
 #include "core/CKNetCom2Global.h"
@@ -219,6 +222,23 @@ private slots:
         QCOMPARE(workspace(h).currentEntry()->typeCode(), std::uint16_t(0x2328));
         QCOMPARE(h.frame().tree()->records().size(), std::size_t(0));
         QCOMPARE(h.frame().tree()->mode(), CEqumentTree::kRootSelected);
+    }
+
+    // The language chosen in language/config.ini picks the translations and the catalog folder.
+    void englishThroughout() {
+        Harness h(threeSubs(), [](const std::string& dir) {
+            std::string file = dir + "/language/config.ini";
+            std::ifstream in(file);
+            std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            text.replace(text.find("Sel=0"), 5, "Sel=1");
+            std::ofstream(file) << text;
+        });
+        QCOMPARE(h.frame().command(ID_SEARCH)->text(), QStringLiteral("&Search modules"));
+        QCOMPARE(CKNetCom2Global::Instance()->StringById(0xF01B), std::string("Reading the module information failed"));
+        h.search();
+        QVERIFY(h.select(0, 1, true));
+        QCOMPARE(workspace(h).headerText(1036), QStringLiteral("Logged in"));
+        QCOMPARE(QString::fromStdString(workspace(h).configGrid()->page()->nodes[0]->name), QStringLiteral("Module identity"));
     }
 };
 
