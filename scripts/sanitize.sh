@@ -5,9 +5,9 @@
 #                              build-asan/, whole suite but the soak
 #   scripts/sanitize.sh tsan   TSan build of the concurrency tests in build-tsan/, run alone
 #
-# No GUI in either: the workbench has nothing the sanitizers would see that its libraries do not
-# already show, and building it twice more would not fit the CI budget. Benchmarks are left out
-# too (timing under a sanitizer means nothing).
+# The workbench is in the ASan run (its tests drive it offscreen); the TSan run takes its search
+# tests, where the device thread and the window thread meet. Benchmarks are left out (timing
+# under a sanitizer means nothing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,7 +30,7 @@ export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/s
 configure() {
   local dir=$1; shift
   cmake --no-warn-unused-cli -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXA_WERROR=ON \
-    -DVEXA_WITH_BENCH=OFF -DVEXA_WITH_WORKBENCH=OFF "$@" >/dev/null
+    -DVEXA_WITH_BENCH=OFF "$@" >/dev/null
 }
 
 case "${1:-}" in

@@ -111,7 +111,8 @@ CNetProGrid::CNetProGrid(QWidget* parent) : QWidget(parent) {
     helpText_ = new QLabel(help);
     helpText_->setWordWrap(true);
     helpText_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    helpText_->setMinimumHeight(helpText_->fontMetrics().lineSpacing() * 3);
+    helpText_->setMinimumHeight(helpText_->fontMetrics().lineSpacing() * 2);
+    help->setMaximumHeight(helpText_->fontMetrics().lineSpacing() * 5);
     helpText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* hl = new QVBoxLayout(help);
     hl->setContentsMargins(4, 4, 4, 4);

@@ -58,10 +58,12 @@ CDlgWorkSpace::CDlgWorkSpace(CDeviceThread& thread, CEqumentTree& tree, QWidget*
     // Header: what is shown and whether its coupler is logged in.
     auto* header = new QHBoxLayout;
     auto addPair = [header](const QString& caption, QLabel* value) {
-        auto* c = new QLabel(caption);
-        c->setStyleSheet(QStringLiteral("color: palette(mid);"));
+        auto* c = new QLabel(caption + QLatin1Char(':'));
         header->addWidget(c);
         value->setMinimumWidth(40);
+        QFont f = value->font();
+        f.setBold(true);
+        value->setFont(f);
         header->addWidget(value);
         header->addSpacing(12);
     };
@@ -99,7 +101,7 @@ CDlgWorkSpace::CDlgWorkSpace(CDeviceThread& thread, CEqumentTree& tree, QWidget*
     auto* subs = new QVBoxLayout;
     subList_->setHeaderLabels({tr("采集模块ID")});
     subList_->setRootIsDecorated(false);
-    subList_->setMaximumWidth(120);
+    subList_->setMaximumWidth(150);
     subList_->header()->setStretchLastSection(true);
     subs->addWidget(subList_, 1);
     subs->addWidget(rebootSub_);
@@ -108,8 +110,8 @@ CDlgWorkSpace::CDlgWorkSpace(CDeviceThread& thread, CEqumentTree& tree, QWidget*
     auto* split = new QSplitter(Qt::Vertical);
     split->addWidget(config);
     split->addWidget(data);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
     split->setChildrenCollapsible(false);
 
     auto* note = new QLabel(tr("注意：要使配置生效在配置完成后需要提交"));

@@ -56,22 +56,25 @@ vexadesk::CDeviceThread& Harness::thread() { return *app_->deviceThread(); }
 void Harness::search() { frame().onSearchQuick(); }
 
 void Harness::answerNextLogin(bool ok, const QString& password) {
+    // Polls for the dialog from the event loop that its exec() runs; gives up after 2 s.
+    auto* timer = new QTimer(&frame());
     auto attempts = std::make_shared<int>(0);
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [=] {
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, attempts, ok, password] {
         auto* dlg = qobject_cast<vexadesk::CDlgLogin*>(QApplication::activeModalWidget());
         if (!dlg) {
-            if (++*attempts < 200) QTimer::singleShot(10, *poll);
+            if (++*attempts >= 200) timer->deleteLater();
             return;
         }
+        timer->stop();
+        timer->deleteLater();
         if (!ok) {
             dlg->reject();
             return;
         }
         dlg->passwordEdit()->setText(password);
         dlg->accept();
-    };
-    QTimer::singleShot(0, *poll);
+    });
+    timer->start(10);
 }
 
 bool Harness::select(int coupler, int subId, bool waitForData) {
