@@ -26,3 +26,9 @@ int CKNetCom2Global::LoadCatalog() {
 vexadesk::DevTypeEntry* CKNetCom2Global::Lookup(std::uint16_t type, std::uint16_t hardVer) const {
     return vexadesk::LookupEntry(catalog_, type, hardVer);
 }
+
+std::uint16_t CKNetCom2Global::DefaultDeviceType() {
+    int type = 0;
+    settings_.GetInt("SHOW_DEV", "def_dev", type, false, 0);
+    return type >= 0 && type <= 0xFFFF ? static_cast<std::uint16_t>(type) : 0;
+}

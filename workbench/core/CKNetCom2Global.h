@@ -29,6 +29,9 @@ public:
     vexadesk::IoMsgTable& IoMsgs() { return ioMsgs_; }
     // vexadesk::LookupEntry over the loaded catalog.
     vexadesk::DevTypeEntry* Lookup(std::uint16_t type, std::uint16_t hardVer) const;
+    // SHOW_DEV/def_dev, decimal: the type whose page shows while no device is selected; 0 when
+    // it is absent or no 16-bit type code.
+    std::uint16_t DefaultDeviceType();
 
 private:
     name_share::CControlIni settings_;

@@ -67,7 +67,7 @@ void CDlgUsbSearch::showEvent(QShowEvent* e) {
 
 void CDlgUsbSearch::tick() {
     progress_->setValue(ticks_);
-    if (++ticks_ >= kTicks) accept();
+    if (++ticks_ >= tickLimit_) accept();
 }
 
 void CDlgUsbSearch::addRow(const QString& number, const QString& text) {

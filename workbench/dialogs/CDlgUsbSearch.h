@@ -35,6 +35,8 @@ public:
     int ticks() const { return ticks_; }
     // Ends the search by itself after `ms` (0: only at the time limit or on "停止").
     void setAutoStop(int ms) { autoStopMs_ = ms; }
+    // The time limit in ticks; kTicks unless a test shortens it.
+    void setTickLimit(int ticks) { tickLimit_ = ticks; }
 
 public slots:
     void accept() override;  // "停止", time-out and closing all end here
@@ -59,6 +61,7 @@ private:
     bool stopping_ = false;
     bool workerDone_ = false;
     int autoStopMs_ = 0;
+    int tickLimit_ = kTicks;
     std::vector<std::unique_ptr<DeviceRecord>> results_;
 };
 

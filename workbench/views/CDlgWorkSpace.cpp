@@ -142,9 +142,7 @@ CDlgWorkSpace::CDlgWorkSpace(CDeviceThread& thread, CEqumentTree& tree, QWidget*
         if (!pendingData_) refreshData();
     });
 
-    int defDev = 0;
-    if (auto* g = CKNetCom2Global::Instance()) g->Settings().GetInt("SHOW_DEV", "def_dev", defDev, false, 0);
-    showPage(static_cast<std::uint16_t>(defDev), 0);
+    if (auto* g = CKNetCom2Global::Instance()) showPage(g->DefaultDeviceType(), 0);
     updateButtons();
 }
 

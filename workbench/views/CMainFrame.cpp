@@ -212,9 +212,8 @@ void CMainFrame::onClearList() {
     thread_.waitIdle();
     QApplication::restoreOverrideCursor();
     tree_->clearRecords();
-    int defDev = 0;
-    if (auto* g = CKNetCom2Global::Instance()) g->Settings().GetInt("SHOW_DEV", "def_dev", defDev, false, 0);
-    view_->onShowPage(static_cast<quint32>(defDev) & 0xFFFF, 0);
+    auto* g = CKNetCom2Global::Instance();
+    view_->onShowPage(g ? g->DefaultDeviceType() : 0, 0);
     listChanging_ = false;
     updateCommands();
 }

@@ -123,6 +123,20 @@ private slots:
         for (auto& r : found) KO_UnOperateDev(r->handle.load());
     }
 
+    // With nothing attached the search runs to its time limit and ends with OK, empty.
+    void searchTimesOutEmpty() {
+        Harness h(RackSpec{});
+        CDlgUsbSearch dlg(h.thread(), &h.frame());
+        dlg.setTickLimit(20);  // 1 s instead of 25
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(dlg.exec(), int(QDialog::Accepted));
+        QVERIFY(t.elapsed() >= 20 * CDlgUsbSearch::kTickMs);
+        QCOMPARE(dlg.ticks(), 20);
+        QVERIFY(dlg.takeResults().empty());
+        QCOMPARE(dlg.list()->topLevelItemCount(), 0);
+    }
+
     // A coupler that cannot list its sub modules stays in the list, without them.
     void couplerWhoseSubSearchFails() {
         Harness h(threeSubs());
