@@ -13,11 +13,12 @@ cd "$(dirname "$0")/.."
 
 # The tests that run the libraries from several threads: the library locks of the device access
 # and Modbus libraries, and upgrade progress read while an upgrade runs (alone, and through the
-# boot plug-ins and the device access library). A new one goes here (a ctest name regex), with
+# boot plug-ins and the device access library), and the workbench's search and reads (its device
+# thread against its window thread). A new one goes here (a ctest name regex), with
 # the program that holds it and that program's test folder.
-TSAN_TESTS='^SimTest\.ConcurrentCallers|^MbConcurrency\.|^Transfer\.ProgressNeverRunsBackwards|^UpgradeTest\.'
-TSAN_PROGRAMS=(sdk_e2e_tests mbmaster_tests fwloader_transfer_tests bootports_upgrade_tests)
-TSAN_TEST_PARTS='sdk;modbus;fwloader;bootports'
+TSAN_TESTS='^SimTest\.ConcurrentCallers|^MbConcurrency\.|^Transfer\.ProgressNeverRunsBackwards|^UpgradeTest\.|^workbench\.gui\.threads$'
+TSAN_PROGRAMS=(sdk_e2e_tests mbmaster_tests fwloader_transfer_tests bootports_upgrade_tests workbench_gui_tests)
+TSAN_TEST_PARTS='sdk;modbus;fwloader;bootports;workbench'
 
 
 # Sanitizer reports abort the test that caused them; suppressions only in these files, each
