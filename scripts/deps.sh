@@ -8,7 +8,7 @@ PACKAGES=(
   clang llvm lld libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsimpleini-dev libtinyxml2-dev libhidapi-dev libmodbus-dev libssl-dev
-  qt6-base-dev qt6-tools-dev qt6-l10n-tools python3 fonts-noto-cjk
+  qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-charts-dev libqt6opengl6-dev python3 fonts-noto-cjk
 )
 
 missing=()

@@ -16,8 +16,8 @@ cd "$(dirname "$0")/.."
 # boot plug-ins and the device access library), and the workbench's search and reads (its device
 # thread against its window thread). A new one goes here (a ctest name regex), with
 # the program that holds it and that program's test folder.
-TSAN_TESTS='^SimTest\.ConcurrentCallers|^MbConcurrency\.|^Transfer\.ProgressNeverRunsBackwards|^UpgradeTest\.|^workbench\.gui\.threads$'
-TSAN_PROGRAMS=(sdk_e2e_tests mbmaster_tests fwloader_transfer_tests bootports_upgrade_tests workbench_gui_tests)
+TSAN_TESTS='^SimTest\.ConcurrentCallers|^MbConcurrency\.|^Transfer\.ProgressNeverRunsBackwards|^UpgradeTest\.|^workbench\.(gui|editing)\.threads$'
+TSAN_PROGRAMS=(sdk_e2e_tests mbmaster_tests fwloader_transfer_tests bootports_upgrade_tests workbench_gui_tests workbench_editing_tests)
 TSAN_TEST_PARTS='sdk;modbus;fwloader;bootports;workbench'
 
 

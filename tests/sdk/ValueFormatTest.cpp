@@ -100,7 +100,7 @@ TEST(ValueFormat, RoundTrips) {
         {kFmtBe16Dec, 2, "65535"},        {kFmtBe16Hex, 2, "0xbeef"},      {kFmtBe32Dec, 4, "-2147483648"},
         {kFmtBe32Hex, 4, "0xffffffff"},   {kFmtBe32Unsigned, 4, "4294967295"},
         {kFmtMac, 6, "00:11:22:AA:BB:CC"}, {kFmtIPv4, 4, "10.0.0.254"},    {kFmtText, 16, "name"},
-        {kFmtFloatSwapped, 4, "1.5000000"},
+        {kFmtFloatSwapped, 4, "1.5000000"}, {kFmtDateBytes, 6, "26-12-07"}, {kFmtDateBytes, 6, "255-00-100"},
     };
     for (const auto& c : cases) {
         PropertyItem it = item(c.format, c.length);
@@ -129,6 +129,9 @@ TEST(ValueFormat, BadTextsChangeNothing) {
         {kFmtByteDec, 1, "abc"}, {kFmtBe16Hex, 2, "zz"},      {kFmtBe32Unsigned, 4, "-1"},
         {kFmtMac, 6, "00:11"},   {kFmtIPv4, 4, "300.1.1.1"},  {kFmtIPv4, 4, "1.2.3"},
         {kFmtHexBytes, 2, "0"},  {kFmtHexBytes, 2, "01 02 03"}, {kFmtFloatSwapped, 4, "x"},
+        {kFmtDateBytes, 6, "26-12"}, {kFmtDateBytes, 6, "26-256-07"}, {kFmtDateBytes, 6, "-1-12-07"},
+        {kFmtDateBytes, 6, "26-12-07-01"}, {kFmtDateBytes, 6, "26/12/07"}, {kFmtDateBytes, 6, ""},
+        {kFmtDateBytes, 6, "26-12-99999999999"},
     };
     for (const auto& c : cases) {
         PropertyItem it = item(c.format, c.length, {0xA5, 0xA5, 0xA5, 0xA5, 0xA5, 0xA5});
@@ -137,8 +140,19 @@ TEST(ValueFormat, BadTextsChangeNothing) {
     }
 }
 
+// Only the three shown numbers are the user's: the bytes between them stay as the module sent them.
+TEST(ValueFormat, DateBytesSetEveryOtherByte) {
+    PropertyItem it = item(kFmtDateBytes, 6, {24, 0xA1, 3, 0xA2, 15, 0xA3});
+    ASSERT_TRUE(formatParses(kFmtDateBytes));
+    ASSERT_TRUE(parseText(it, " 26-12-7 "));
+    const std::uint8_t expect[6] = {26, 0xA1, 12, 0xA2, 7, 0xA3};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(it.raw[i], expect[i]) << i;
+    renderText(it);
+    EXPECT_EQ(it.text, "26-12-07");
+}
+
 TEST(ValueFormat, DisplayOnlyFormatsKeepRawBytes) {
-    for (int f : {kFmtVersion, kFmtModelName, kFmtHost16Hex, kFmtBit, kFmtDateBytes, kFmtSerial}) {
+    for (int f : {kFmtVersion, kFmtModelName, kFmtHost16Hex, kFmtBit, kFmtSerial}) {
         PropertyItem it = item(f, 2, {1, 2});
         EXPECT_TRUE(parseText(it, "anything"));
         EXPECT_FALSE(formatParses(f));

@@ -16,7 +16,12 @@ Row fields (made by row()):
   edit     None (text), "state" (on/off button), "send" (send button), "textstate" (text with a
            Close/Normal/Exceed state icon)
   prop     1 on the data page: read with the property call
-  default  text shown before the first read
+  default  text shown before the first read; on a command row (ro=2) the value its button sends
+  early    1: a selector the other rows are parsed by (range, output type, work mode); a submit
+           writes it on its own, before the rest
+
+Command rows live on the data page: a configuration submit writes every row whose text differs
+from what the module last showed, and a command row (ro=2) never shows the module's value.
 
 Option entries: (value, zh name, en name) or with a fourth element, a dict of
 "enable"/"disable" lists of keys ("{n}" = the row's channel) whose rows the choice unlocks or
@@ -111,9 +116,9 @@ OPTION_SETS = {
 }
 
 
-def row(cmd, zh, en, zhc="", enc="", n=0, ro=0, opts=None, edit=None, prop=0, default=None):
+def row(cmd, zh, en, zhc="", enc="", n=0, ro=0, opts=None, edit=None, prop=0, default=None, early=0):
     return {"cmd": cmd, "n": n, "zh": zh, "en": en, "zhc": zhc, "enc": enc, "ro": ro,
-            "opts": opts, "edit": edit, "prop": prop, "default": default}
+            "opts": opts, "edit": edit, "prop": prop, "default": default, "early": early}
 
 
 def cat(zh, en, zhc, enc, rows):
@@ -174,7 +179,7 @@ def ain_states(key, n, zhc="量程、数值、原始码和状态", enc="Value in
 
 def ain_types(n, opts):
     return cat("模拟输入设置", "Analog input settings", "每个输入通道的量程", "Range of each input channel", [
-        row("SET_AIN_TYPE_", "输入 {n} 量程", "Input {n} range", n=n, opts=opts),
+        row("SET_AIN_TYPE_", "输入 {n} 量程", "Input {n} range", n=n, opts=opts, early=1),
     ])
 
 
@@ -188,11 +193,23 @@ def temperature_settings(n, extra=()):
     ])
 
 
-def calib_command(zh_note, en_note):
-    return [
-        row("SET_CMD_CALIB_W", "启动校准", "Start calibration", zh_note, en_note, edit="send"),
-        row("SET_CMD_CALIB_R", "校准结果", "Calibration result", "模块报告的校准状态", "Calibration state the module reports", ro=1),
-    ]
+# "1" starts a calibration: the smallest command the module acts on, and one the library takes
+# for this key on every module that has it.
+def calib_command():
+    return cat("校准", "Calibration", "点击按钮启动模块自校准，结果随后显示", "Click the button to start a self-calibration; the result follows", [
+        row("SET_CMD_CALIB_W", "启动校准", "Start calibration", "刷新时不读取，发送所示命令值",
+            "Not refreshed from the module: the button sends the value shown", ro=2, edit="send", prop=1, default="1"),
+        row("SET_CMD_CALIB_R", "校准结果", "Calibration result", "模块报告的校准状态", "Calibration state the module reports",
+            ro=1, prop=1),
+    ])
+
+
+def aout_sync(data_trigger=False):
+    rows = [row("SET_AOUT_SYNC", "同步输出", "Synchronous output", "1 启用，0 禁用；点击按钮写入模块",
+                "1 on, 0 off; click the button to write it to the module", edit="send", prop=1)]
+    if data_trigger:
+        rows.append(row("DATA_AOUT_SYNC", "同步触发", "Synchronous trigger", "点击按钮发送", "Click the button to send it", edit="send"))
+    return cat("同步输出", "Synchronous output", "同步输出的开关", "Switching synchronous output", rows)
 
 
 # ---------------------------------------------------------------- calibrated family
@@ -213,10 +230,10 @@ def calibrated_entry(type_code, inputs, bits, outputs):
         ]),
         cat("输入量程", "Input ranges", "每个输入通道的增益和采样方式", "Gain and measurement of each input channel", [
             row("SET_AI_PLUS", "增益字", "Gain word", "各通道增益的合成值", "All channels' gains in one word", ro=1),
-            row("SET_AIN_PLUS_", "输入 {n} 增益", "Input {n} gain", n=inputs, opts="gain"),
+            row("SET_AIN_PLUS_", "输入 {n} 增益", "Input {n} gain", n=inputs, opts="gain", early=1),
             row("SET_AI_SAMPLING_TYPE", "采样方式字", "Measurement word", "各通道采样方式的合成值",
                 "All channels' measurement bits in one word", ro=1),
-            row("SET_AIN_TYPE_", "输入 {n} 采样方式", "Input {n} measures", n=inputs, opts="sampling"),
+            row("SET_AIN_TYPE_", "输入 {n} 采样方式", "Input {n} measures", n=inputs, opts="sampling", early=1),
         ]),
         cat("输入校准", "Input calibration", "校准系数：数值 = a × 原始码 + b", "Coefficients: value = a × code + b", [
             row("SET_AI_ADJUST_VALID", "校准有效位", "Calibration valid bits",
@@ -224,14 +241,13 @@ def calibrated_entry(type_code, inputs, bits, outputs):
             row("SET_AIN_a_CALIB_", "输入 {n} 系数 a", "Input {n} coefficient a", n=coefficients),
             row("SET_AIN_b_CALIB_", "输入 {n} 系数 b", "Input {n} coefficient b", n=coefficients),
             row("SET_AI_ADJUST_DATE", "校准日期", "Calibration date", "格式 yy-mm-dd", "Format yy-mm-dd"),
-            *calib_command("输入命令值后点击按钮，模块自行校准", "Type the command value and click the button: the module calibrates itself"),
             row("SET_TESTVALUE_1", "测试值 1", "Test value 1", ro=1),
             row("SET_TESTVALUE_2", "测试值 2", "Test value 2", ro=1),
         ]),
     ]
     page_b = [cat("模拟输入", "Analog inputs", "校准后的数值和原始码", "Calibrated value and raw code", [
         row("DATA_AIN_", "输入 {n}", "Input {n}", n=inputs, ro=1),
-    ])]
+    ]), calib_command()]
     if outputs:
         page_a.append(cat("输出校准", "Output calibration", "输出安全值和校准系数", "Output safe values and coefficients", [
             row("SET_DOUT_DEFAULT_", "输出 {n} 安全值", "Output {n} safe value", "输入电压值", "A voltage", n=outputs),
@@ -279,11 +295,11 @@ TYPES = [
         IDENTITY,
         dout_settings(2),
         cat("模拟输入设置", "Analog input settings", "每个输入通道的量程", "Range of each input channel", [
-            row("SET_AIN_TYPE_", "输入 {n} 量程", "Input {n} range", n=8, opts="range_mixed_in"),
+            row("SET_AIN_TYPE_", "输入 {n} 量程", "Input {n} range", n=8, opts="range_mixed_in", early=1),
             row("SET_AIN_LINK", "输入联动", "Input link"),
         ]),
         cat("模拟输出设置", "Analog output settings", "输出类型和安全值", "Output type and safe value", [
-            row("SET_AOUT_TYPE_", "输出 {n} 类型", "Output {n} type", n=2, opts="range_out12"),
+            row("SET_AOUT_TYPE_", "输出 {n} 类型", "Output {n} type", n=2, opts="range_out12", early=1),
             row("SET_AOUT_DEFAULT_", "输出 {n} 安全值", "Output {n} safe value", "输入电压或电流值", "A voltage or current", n=2),
         ]),
         cat("输出校验", "Output check", "最近一次模拟输出校验的日期", "Date of the last analog-output check", [
@@ -311,13 +327,13 @@ TYPES = [
         ]),
         cat("模拟输入设置", "Analog input settings", "量程和报警上下限（按量程单位输入数值）",
             "Ranges and alarm limits (a number in the range's unit)", [
-            row("SET_AIN_TYPE_", "输入 {n} 量程", "Input {n} range", n=4, opts="range_millivolt"),
+            row("SET_AIN_TYPE_", "输入 {n} 量程", "Input {n} range", n=4, opts="range_millivolt", early=1),
             row("SET_AIN_MAX_", "输入 {n} 上限", "Input {n} upper limit", n=4),
             row("SET_AIN_MIN_", "输入 {n} 下限", "Input {n} lower limit", n=4),
         ]),
         dout_settings(4),
         cat("模拟输出设置", "Analog output settings", "输出类型", "Output type", [
-            row("SET_AOUT_TYPE_", "输出 {n} 类型", "Output {n} type", n=1, opts="range_out12"),
+            row("SET_AOUT_TYPE_", "输出 {n} 类型", "Output {n} type", n=1, opts="range_out12", early=1),
         ]),
     ], "b": [
         din_values(2),
@@ -336,42 +352,46 @@ TYPES = [
     {"type": 0x3800, "hardver": 0x150, "zh": "8 路模拟输入（带校准）", "en": "8 analog inputs (with calibration)", "a": [
         IDENTITY,
         ain_types(8, "range_signmag"),
-        cat("校准", "Calibration", "写入工作模式启动校准，模块报告各量程的结果",
-            "Write the work mode to start a calibration; the module reports each range's result", [
-            row("SET_WORKMODE", "工作模式", "Work mode", "点击按钮发送", "Click the button to send it", edit="send"),
+        cat("校准数据", "Calibration data", "模块自校准得到的系数", "Coefficients the module's self-calibration found", [
             row("SET_AI_ADJUST_VALID", "校准有效位", "Calibration valid bits"),
             row("SET_ADJUST_V_DATA_", "电压校准 {n}", "Voltage calibration {n}", n=2),
             row("SET_ADJUST_AB_DATA_", "系数 {n}", "Coefficient {n}", n=4),
             row("SET_ADJUST_O_DATA_", "零点 {n}", "Offset {n}", n=2),
-            row("SET_CMD_CALIB_R", "校准结果", "Calibration result", "位 15 完成，位 0~9 各项成功",
-                "Bit 15 done, bits 0-9 each step succeeded", ro=1),
         ]),
-    ], "b": [ain_states("DATA_AIN_", 8)]},
+    ], "b": [
+        ain_states("DATA_AIN_", 8),
+        # Writing the work mode is what starts the calibration, so it is a command, not a setting.
+        cat("校准", "Calibration", "点击按钮写入工作模式启动校准，模块报告各量程的结果",
+            "Click the button to write the work mode and start a calibration; the module reports each range's result", [
+            row("SET_WORKMODE", "校准工作模式", "Calibration work mode", "刷新时不读取，发送所示工作模式",
+                "Not refreshed from the module: the button sends the mode shown", ro=2, edit="send", prop=1, default="1"),
+            row("SET_CMD_CALIB_R", "校准结果", "Calibration result", "位 15 完成，位 0~9 各项成功",
+                "Bit 15 done, bits 0-9 each step succeeded", ro=1, prop=1),
+        ]),
+    ]},
     {"type": 0x4017, "hardver": 0, "zh": "8 路模拟输入（16 位）", "en": "8 analog inputs (16 bit)",
      "a": [IDENTITY, ain_types(8, "range_bipolar")], "b": [ain_states("DATA_AIN_", 8)]},
     {"type": 0x4017, "hardver": 0x120, "zh": "8 路模拟输入（16 位，带校准）", "en": "8 analog inputs (16 bit, with calibration)", "a": [
         IDENTITY,
         ain_types(8, "range_bipolar"),
-        cat("采样与校准", "Sampling and calibration", "采样速率和模块自校准", "Sampling rate and self-calibration", [
+        cat("采样", "Sampling", "采样速率", "Sampling rate", [
             row("SET_AI_SAMPLING_SPEED", "采样速率", "Sampling rate"),
-            *calib_command("输入命令值后点击按钮启动校准", "Type the command value and click the button to start a calibration"),
         ]),
-    ], "b": [ain_states("DATA_AIN_", 8)]},
+    ], "b": [ain_states("DATA_AIN_", 8), calib_command()]},
     {"type": 0x9308, "hardver": 0, "zh": "8 路模拟输入（16 位）", "en": "8 analog inputs (16 bit)",
      "a": [IDENTITY, ain_types(8, "range_bipolar")], "b": [ain_states("DATA_AIN_", 8)]},
     {"type": 0x4400, "hardver": 0, "zh": "4 路模拟输出", "en": "4 analog outputs", "a": [
         IDENTITY,
         cat("模拟输出设置", "Analog output settings", "输出类型、安全值（原始码）和同步输出",
             "Output types, safe values (raw codes) and synchronous output", [
-            row("SET_AOUT_TYPE_", "输出 {n} 类型", "Output {n} type", n=4),
+            row("SET_AOUT_TYPE_", "输出 {n} 类型", "Output {n} type", n=4, early=1),
             row("SET_AOUT_DEFAULT_", "输出 {n} 安全值", "Output {n} safe value", "十六进制原始码", "Raw code in hex", n=4),
-            row("SET_AOUT_SYNC", "同步输出", "Synchronous output", opts="enable"),
         ]),
     ], "b": [
         cat("模拟输出", "Analog outputs", "输入十六进制原始码后点击按钮发送", "Type a raw code in hex, then click the button to send it", [
             row("DATA_AOUT_", "输出 {n}", "Output {n}", n=4, edit="send"),
-            row("DATA_AOUT_SYNC", "同步输出", "Synchronous output", "点击按钮发送", "Click the button to send it", edit="send"),
         ]),
+        aout_sync(data_trigger=True),
         cat("输出回读", "Output read-back", "模块实际输出的原始码", "Raw codes the module puts out", [
             row("DATA_OUTSHOW_", "输出 {n} 回读", "Output {n} read-back", n=4, ro=1),
         ]),
@@ -383,16 +403,16 @@ for _type, _hardver in ((0x4400, 0x110), (0x4410, 0)):
     TYPES.append({"type": _type, "hardver": _hardver, "zh": "4 路模拟输出（16 位）", "en": "4 analog outputs (16 bit)", "a": [
         IDENTITY,
         cat("模拟输出设置", "Analog output settings", "每个通道的量程、安全值和使能", "Range, safe value and enable of each channel", [
-            row("SET_AOUT_TYPE", "输出类型", "Output type"),
-            row("SET_RANGE_", "输出 {n} 量程", "Output {n} range", n=4, opts="range_out16"),
+            row("SET_AOUT_TYPE", "输出类型", "Output type", early=1),
+            row("SET_RANGE_", "输出 {n} 量程", "Output {n} range", n=4, opts="range_out16", early=1),
             row("SET_AOUT_DEFAULT_", "输出 {n} 安全值", "Output {n} safe value", "输入电压或电流值", "A voltage or current", n=4),
             row("SET_CHANNEL_USE_", "输出 {n} 使能", "Output {n} enable", n=4, opts="enable"),
-            row("SET_AOUT_SYNC", "同步输出", "Synchronous output", opts="enable"),
         ]),
     ], "b": [
         cat("模拟输出", "Analog outputs", "输入数值后点击按钮发送", "Type a value, then click the button to send it", [
             row("DATA_AOUT_", "输出 {n}", "Output {n}", n=4, edit="send"),
         ]),
+        aout_sync(),
     ]})
 
 TYPES += [
@@ -430,7 +450,7 @@ TYPES += [
     {"type": 0x7404, "hardver": 0, "zh": "4 路计数/测频、2 路编码器", "en": "4 counter/frequency channels, 2 encoders", "a": [
         IDENTITY,
         cat("计数通道设置", "Counter channel settings", "每个计数通道的工作方式", "How each counter channel works", [
-            row("SET_CF_WORKMODE_", "通道 {n} 工作方式", "Channel {n} mode", n=4, opts="cf_workmode"),
+            row("SET_CF_WORKMODE_", "通道 {n} 工作方式", "Channel {n} mode", n=4, opts="cf_workmode", early=1),
             row("SET_CF_GATEMODE_", "通道 {n} 闸门方式", "Channel {n} gate mode", "十六进制", "Hexadecimal", n=4),
             row("SET_CF_RESETENABLE_", "通道 {n} 复位使能", "Channel {n} reset enable", n=4, opts="enable"),
             row("SET_CF_DIRECTION_", "通道 {n} 计数方向", "Channel {n} direction", n=4, opts="direction"),

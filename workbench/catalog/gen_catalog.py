@@ -68,6 +68,21 @@ def id_list(entry, ids, page, keys, ch):
     return "|".join(out)
 
 
+def check_row(entry, page, r):
+    """Rules the workspace's commands rely on; a table that breaks one would build a catalog
+    whose buttons do the wrong thing."""
+    where = f"{file_name(entry)}: {r['cmd']}"
+    if r["edit"] not in EDITORS:
+        raise TableError(f"{where}: unknown editor {r['edit']}")
+    if r["ro"] == 2 and (page != "b" or r["default"] is None):
+        # A configuration submit would write the default over the module's value every time.
+        raise TableError(f"{where}: a command row (ro=2) belongs on the data page and needs a default")
+    if r["early"] and (page != "a" or r["ro"]):
+        raise TableError(f"{where}: only an editable configuration row can be written early")
+    if r["edit"] in ("send", "state") and r["opts"]:
+        raise TableError(f"{where}: a button row has no drop-down")
+
+
 def attrs(pairs):
     return "".join(f" {k}={quoteattr(str(v))}" for k, v in pairs)
 
@@ -82,8 +97,7 @@ def render_page(entry, ids, page, lang, lines):
         lines.append(f"  <catalog{attrs([('name', c[lang]), ('comment', c[lang + 'c'])])}>")
         colour = "colorval_0" if index % 2 == 0 else "colorval_1"
         for r in c["rows"]:
-            if r["edit"] not in EDITORS:
-                raise TableError(f"{file_name(entry)}: unknown editor {r['edit']}")
+            check_row(entry, page, r)
             for _, key, ch in expand(r):
                 a = [("id", ids[(page, key)]), ("name", text(r[lang], ch))]
                 if r[lang + "c"]:
@@ -94,6 +108,8 @@ def render_page(entry, ids, page, lang, lines):
                     a.append(("property", 1))
                 if r["default"] is not None:
                     a.append(("defaultval", r["default"]))
+                if r["early"]:
+                    a.append(("mdyearlier", 1))
                 a.append((colour, "0"))  # 0: the colour the user picked for this slot
                 a += [(flag, 1) for flag in EDITORS[r["edit"]]]
                 if not r["opts"]:

@@ -6,9 +6,13 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QDateTime>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTabWidget>
+#include <QPointer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -17,8 +21,10 @@
 #include "core/CKNetCom2Global.h"
 #include "device/CDeviceThread.h"
 #include "device/DeviceOps.h"
+#include "device/WriteOps.h"
 #include "grid/CNetProGrid.h"
 #include "views/CEqumentTree.h"
+#include "views/CTrendView.h"
 
 namespace vexadesk {
 
@@ -90,9 +96,21 @@ CDlgWorkSpace::CDlgWorkSpace(CDeviceThread& thread, CEqumentTree& tree, QWidget*
     auto* dataLayout = new QHBoxLayout(data);
     dataLayout->setContentsMargins(4, 4, 4, 4);
     auto* dataLeft = new QVBoxLayout;
-    dataLeft->addWidget(stackB_, 1);
+    // The live values as a grid and, while they refresh, as a trend over time.
+    trend_ = new CTrendView;
+    auto* tabs = new QTabWidget;
+    tabs->setDocumentMode(true);
+    tabs->addTab(stackB_, tr("数值"));
+    tabs->addTab(trend_, tr("趋势"));
+    dataLeft->addWidget(tabs, 1);
     auto* dataButtons = new QHBoxLayout;
     dataButtons->addWidget(periodic_);
+    progress_ = new QProgressBar;
+    progress_->setRange(0, kCommandPolls);
+    progress_->setMaximumWidth(160);
+    progress_->setFormat(tr("等待模块 %v/%m"));
+    progress_->setVisible(false);
+    dataButtons->addWidget(progress_);
     dataButtons->addStretch();
     dataButtons->addWidget(refreshData_);
     dataButtons->addWidget(send_);
@@ -123,13 +141,11 @@ CDlgWorkSpace::CDlgWorkSpace(CDeviceThread& thread, CEqumentTree& tree, QWidget*
     layout->addWidget(split, 1);
     layout->addWidget(note);
 
-    // Writing to a module comes with the editing commands; until then these stay off.
-    submit_->setEnabled(false);
-    send_->setEnabled(false);
-    rebootSub_->setEnabled(false);
-
     connect(refreshConfig_, &QPushButton::clicked, this, &CDlgWorkSpace::refreshConfiguration);
     connect(refreshData_, &QPushButton::clicked, this, &CDlgWorkSpace::refreshData);
+    connect(submit_, &QPushButton::clicked, this, &CDlgWorkSpace::submitConfiguration);
+    connect(send_, &QPushButton::clicked, this, &CDlgWorkSpace::sendData);
+    connect(rebootSub_, &QPushButton::clicked, this, &CDlgWorkSpace::rebootSubModule);
     connect(periodic_, &QCheckBox::toggled, this, [this](bool on) {
         if (on)
             timer_.start(kRefreshMs);
@@ -170,6 +186,12 @@ CDlgWorkSpace::Grids& CDlgWorkSpace::gridsFor(DevTypeEntry* entry) {
     g.a = new CNetProGrid;
     g.a->create(entry->pageA, g.b);
     stackA_->addWidget(g.a);
+    // The rows post: the handlers run once the click has been processed.
+    for (CNetProGrid* grid : {g.a, g.b}) {
+        if (!grid) continue;
+        connect(grid, &CNetProGrid::stateButtonClicked, this, &CDlgWorkSpace::toggleState, Qt::QueuedConnection);
+        connect(grid, &CNetProGrid::sendDataClicked, this, &CDlgWorkSpace::runSendDataRow, Qt::QueuedConnection);
+    }
     if (coloursSet_) {
         g.a->setColours(colourOn_, colour1_, colour2_);
         if (g.b) g.b->setColours(colourOn_, colour1_, colour2_);
@@ -267,6 +289,7 @@ void CDlgWorkSpace::loadSelected() {
         if (gridA_) gridA_->resetToDefaults();
         if (gridB_) gridB_->resetToDefaults();
         failedReads_ = 0;
+        trend_->clear();
     }
     shownRecord_ = have ? r : nullptr;
     shownSub_ = have ? subId : -1;
@@ -316,7 +339,10 @@ void CDlgWorkSpace::refreshConfiguration() {
                 if (out.rows[i].rc != RC_OK) continue;
                 CatalogNode* n = nodes[i];
                 if (n->readonly != 2 && gridA_) showValue(gridA_, n, out.rows[i].text);
-                rememberRow(rows, n, n->cmd, out.rows[i].text);
+                // A row that keeps its own value is remembered as shown, so an unchanged page
+                // does not write it back.
+                std::string shown = n->readonly == 2 && gridA_ ? gridA_->getValue(n) : out.rows[i].text;
+                rememberRow(rows, n, n->cmd, shown);
             }
             updateButtons();
             emit configurationRead(RC_OK);
@@ -356,7 +382,10 @@ void CDlgWorkSpace::refreshData() {
                 return;
             }
             SubSlot* slot = r->slotWithId(subId);
+            std::vector<CTrendView::Channel> samples;
             for (std::size_t i = 0; i < nodes.size() && i < out.rows.size(); ++i) {
+                if (out.rows[i].rc == RC_OK)
+                    samples.push_back({nodes[i]->cmd, QString::fromStdString(nodes[i]->name), out.rows[i].text});
                 CatalogNode* n = nodes[i];
                 std::string text;
                 if (out.rows[i].rc == RC_OK)
@@ -369,6 +398,8 @@ void CDlgWorkSpace::refreshData() {
                 if (slot) rememberRow(slot->dataRows, n, n->cmd, text);
             }
             failedReads_ = 0;
+            // The trend samples what the periodic refresh reads anyway: no extra traffic.
+            if (periodicRefresh()) trend_->addSample(QDateTime::currentMSecsSinceEpoch(), samples);
             emit dataRead(RC_OK);
         });
 }
@@ -406,9 +437,287 @@ void CDlgWorkSpace::updateButtons() {
     DeviceRecord* r = nullptr;
     int subId = -1;
     bool have = currentDevice(r, subId);
-    refreshConfig_->setEnabled(have && !pendingConfig_);
-    refreshData_->setEnabled(have && subId > 0 && !pendingData_);
+    bool idle = !commandRunning_;
+    refreshConfig_->setEnabled(have && !pendingConfig_ && idle);
+    submit_->setEnabled(have && idle);
+    refreshData_->setEnabled(have && subId > 0 && !pendingData_ && idle);
+    send_->setEnabled(have && subId > 0 && idle);
+    rebootSub_->setEnabled(have && subId <= 0 && idle);
     periodic_->setEnabled(have && subId > 0);
+}
+
+// ---- writing ----
+
+namespace {
+
+std::string trimmed(const std::string& s) {
+    std::size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return {};
+    std::size_t e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+
+// The grid and the memory are compared as they are written: trimmed, both of them.
+bool unchanged(CNetProGrid* grid, const CatalogNode* n, const std::string& remembered) {
+    return trimmed(grid->getValue(n)) == trimmed(remembered);
+}
+
+}  // namespace
+
+bool CDlgWorkSpace::beginCommand() {
+    if (commandRunning_) {
+        if (auto* g = CKNetCom2Global::Instance())
+            g->MessageBoxText(this, tr("上一个操作尚未完成，请稍候").toStdString(), 0, 0);
+        return false;
+    }
+    commandRunning_ = true;
+    updateButtons();
+    return true;
+}
+
+void CDlgWorkSpace::endCommand(int rc, const QString& message) {
+    commandRunning_ = false;
+    progress_->setVisible(false);
+    updateButtons();
+    emit commandFinished(rc, message);
+}
+
+bool CDlgWorkSpace::loggedInOrSay(DeviceRecord* r) {
+    if (r && r->loggedIn) return true;
+    message(0xF014, 1);
+    return false;
+}
+
+void CDlgWorkSpace::showPolls(int polls) {
+    progress_->setVisible(true);
+    progress_->setValue(polls);
+}
+
+void CDlgWorkSpace::submitConfiguration() {
+    DeviceRecord* r = nullptr;
+    int subId = -1;
+    if (!currentDevice(r, subId)) {
+        message(0xF009, 0);
+        return;
+    }
+    auto* g = CKNetCom2Global::Instance();
+    auto say = [g](int id) { return g ? QString::fromStdString(g->StringById(id)) : QString(); };
+    if (subId <= 0) {
+        if (!loggedInOrSay(r)) return;
+        if (r->mainRows.empty() || !gridA_) {
+            message(0xF00E, 0);
+            return;
+        }
+        std::vector<RowWrite> rows;
+        for (const auto& row : r->mainRows) {
+            CatalogNode* n = row.node;
+            if (row.key.empty() || n->readonly == 1 || unchanged(gridA_, n, row.text)) continue;
+            rows.push_back({row.key, gridA_->getValue(n)});
+        }
+        if (rows.empty()) {
+            message(0xF00F, 0);
+            return;
+        }
+        if (!beginCommand()) return;
+        std::string password = r->password;
+        thread_.run<WriteOutcome>(
+            this, [r, rows, password] { return submitMain(*r, rows, password); },
+            [this, say](WriteOutcome out) {
+                int id = out.rc == RC_OK ? 0xF023 : 0xF018;
+                message(id, out.rc == RC_OK ? 0 : 2);
+                endCommand(out.rc, say(id));
+                refreshConfiguration();
+            });
+        return;
+    }
+
+    SubSlot* slot = r->slotWithId(subId);
+    if (!loggedInOrSay(r)) return;
+    if (!slot || slot->propertyRows.empty() || !gridA_) {
+        message(0xF00E, 0);
+        return;
+    }
+    std::vector<RowWrite> early, rest;
+    for (auto& row : slot->propertyRows) {
+        CatalogNode* n = row.node;
+        if (n->readonly == 1) continue;
+        if (n->modifyalway == 0 && unchanged(gridA_, n, row.text)) continue;
+        std::string value = gridA_->getValue(n);
+        (n->mdyearlier == 1 ? early : rest).push_back({row.key, value});
+    }
+    if (early.empty() && rest.empty()) {
+        message(0xF00F, 0);
+        return;
+    }
+    if (!beginCommand()) return;
+    thread_.run<WriteOutcome>(
+        this, [r, subId, early, rest] { return submitSub(*r, subId, early, rest); },
+        [this, say](WriteOutcome out) {
+            int id = out.rc == RC_OK ? 0xF023 : 0xF018;
+            message(id, out.rc == RC_OK ? 0 : 2);
+            endCommand(out.rc, say(id));
+            refreshConfiguration();  // and the data after it
+        });
+}
+
+void CDlgWorkSpace::sendData() {
+    DeviceRecord* r = nullptr;
+    int subId = -1;
+    if (!currentDevice(r, subId) || subId <= 0) {
+        message(0xF01D, 0);
+        return;
+    }
+    if (!loggedInOrSay(r)) return;
+    SubSlot* slot = r->slotWithId(subId);
+    CatalogPage* page = gridB_ ? gridB_->page() : nullptr;
+    bool anyItem = false;
+    if (page)
+        for (auto& n : page->nodes) anyItem = anyItem || !n->isCategory();
+    if (!anyItem || !slot) {
+        message(0xF00E, 0);
+        return;
+    }
+    std::vector<RowWrite> properties, data;
+    for (auto& up : page->nodes) {
+        CatalogNode* n = up.get();
+        if (n->isCategory() || n->editor != EditorKind::Plain || n->readonly == 1 || n->cmd.empty()) continue;
+        RowMemory& memory = n->property == 1 ? slot->propertyRows : slot->dataRows;
+        ShownRow* shown = findRow(memory, n->cmd);
+        if (n->modifyalway == 0 && shown && unchanged(gridB_, n, shown->text)) continue;
+        std::string value = gridB_->getValue(n);
+        if (value.empty()) continue;
+        (n->property == 1 ? properties : data).push_back({n->cmd, value});
+    }
+    if (properties.empty() && data.empty()) {
+        message(0xF00F, 0);
+        return;
+    }
+    if (!beginCommand()) return;
+    thread_.run<WriteOutcome>(
+        this, [r, subId, properties, data] { return sendSub(*r, subId, properties, data); },
+        [this](WriteOutcome out) {
+            auto* g = CKNetCom2Global::Instance();
+            QString text;
+            if (out.rc != RC_OK) {
+                message(0xF018, 2);
+                if (g) text = QString::fromStdString(g->StringById(0xF018));
+            }
+            endCommand(out.rc, text);
+            refreshConfiguration();
+        });
+}
+
+void CDlgWorkSpace::toggleState(CatalogNode* node) {
+    DeviceRecord* r = nullptr;
+    int subId = -1;
+    CNetProGrid* grid = node && node->row ? (gridB_ && gridB_->indexOfNode(node) >= 0 ? gridB_ : gridA_) : nullptr;
+    if (!grid || !currentDevice(r, subId) || subId <= 0) return;
+    if (!loggedInOrSay(r)) return;
+    SubSlot* slot = r->slotWithId(subId);
+    if (!slot || slot->dataRows.empty()) {
+        message(0xF00E, 0);
+        return;
+    }
+    bool on = grid->stateOn(node);
+    std::string key = node->cmd, text = on ? "0" : "1";
+    if (!beginCommand()) return;
+    thread_.run<WriteOutcome>(
+        this, [r, subId, key, text] { return writeSubData(*r, subId, key, text); },
+        [this, grid, node, on](WriteOutcome out) {
+            if (out.rc == RC_OK && grid->indexOfNode(node) >= 0) grid->setStateOn(node, !on);
+            endCommand(out.rc, QString());
+            refreshData();
+        });
+}
+
+void CDlgWorkSpace::runSendDataRow(CatalogNode* node) {
+    DeviceRecord* r = nullptr;
+    int subId = -1;
+    CNetProGrid* grid = node ? (gridB_ && gridB_->indexOfNode(node) >= 0 ? gridB_ : gridA_) : nullptr;
+    if (!grid || grid->indexOfNode(node) < 0 || !currentDevice(r, subId) || subId <= 0) return;
+    if (!loggedInOrSay(r)) return;
+    CommandKind kind = commandFor(node->cmd);
+    std::string key = node->cmd, text = grid->getValue(node);
+    QDate today = QDate::currentDate();
+    std::string date = QStringLiteral("%1-%2-%3")
+                           .arg(today.year() % 100, 2, 10, QLatin1Char('0'))
+                           .arg(today.month(), 2, 10, QLatin1Char('0'))
+                           .arg(today.day(), 2, 10, QLatin1Char('0'))
+                           .toStdString();
+    if (!beginCommand()) return;
+    QPointer<CDlgWorkSpace> self(this);
+    auto progress = [self](int polls) {
+        QMetaObject::invokeMethod(
+            self, [self, polls] { if (self) self->showPolls(polls); }, Qt::QueuedConnection);
+    };
+    thread_.run<CommandOutcome>(
+        this, [r, subId, kind, key, text, date, progress] { return runCommand(*r, subId, kind, key, text, date, progress); },
+        [this, kind](CommandOutcome out) {
+            QString text;
+            if (out.polled) {
+                if (!out.succeeded)
+                    text = tr("校准失败");
+                else if (kind == CommandKind::CalibrateRanges)
+                    text = calibrationReport(out.report);
+                else
+                    text = tr("校准成功");
+                if (auto* g = CKNetCom2Global::Instance())
+                    g->MessageBoxText(this, text.toStdString(), out.succeeded ? 0 : 2, 0);
+            } else if (out.rc != RC_OK) {
+                message(0xF018, 2);
+                if (auto* g = CKNetCom2Global::Instance()) text = QString::fromStdString(g->StringById(0xF018));
+            }
+            endCommand(out.rc, text);
+            refreshData();
+        });
+}
+
+QString CDlgWorkSpace::calibrationReport(unsigned word) const {
+    auto result = [this, word](unsigned bit) { return (word & bit) ? tr("成功") : tr("不成功"); };
+    QString text = tr("校准完成\n");
+    text += tr("10V量程校准    %1\n").arg(result(0x200));
+    text += tr("5V量程校准     %1\n").arg(result(0x100));
+    for (int i = 0; i < 8; ++i) text += tr("采样电阻%1校准  %2\n").arg(i + 1).arg(result(1u << i));
+    return text;
+}
+
+void CDlgWorkSpace::rebootSubModule() {
+    DeviceRecord* r = nullptr;
+    int subId = -1;
+    if (!currentDevice(r, subId) || subId > 0) {
+        message(0xF01C, 0);
+        return;
+    }
+    QTreeWidgetItem* row = subList_->currentItem();
+    if (!row) {
+        message(0xF009, 0);  // nothing chosen in the list: nothing is sent
+        return;
+    }
+    int id = row->text(0).toInt();
+    if (!beginCommand()) return;
+    thread_.run<int>(
+        this, [r, id] { return rebootSub(*r, id); },
+        [this](int rc) {
+            if (rc != RC_OK) message(0xF018, 2);
+            endCommand(rc, QString());
+        });
+}
+
+void CDlgWorkSpace::rebootCoupler() {
+    DeviceRecord* r = nullptr;
+    int subId = -1;
+    if (!currentDevice(r, subId) || subId > 0) {
+        message(0xF01C, 0);
+        return;
+    }
+    if (!loggedInOrSay(r)) return;
+    if (!beginCommand()) return;
+    thread_.run<int>(
+        this, [r] { return rebootMain(*r); },
+        [this](int rc) {
+            if (rc != RC_OK) message(0xF018, 2);
+            endCommand(rc, QString());
+        });
 }
 
 }  // namespace vexadesk

@@ -14,6 +14,7 @@
 
 class QCheckBox;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QStackedWidget;
 class QTreeWidget;
@@ -23,6 +24,7 @@ namespace vexadesk {
 class CDeviceThread;
 class CEqumentTree;
 class CNetProGrid;
+class CTrendView;
 struct CatalogNode;
 struct DevTypeEntry;
 
@@ -41,6 +43,14 @@ public:
 
     void refreshConfiguration();
     void refreshData();
+    // Writing: "提交", "发送", the state and send-data rows, reboots.
+    void submitConfiguration();
+    void sendData();
+    void toggleState(CatalogNode* node);    // message 0x046A
+    void runSendDataRow(CatalogNode* node); // message 0x046D
+    void rebootSubModule();                 // 1023: the id chosen in the sub-module list
+    void rebootCoupler();                   // command 0x8022
+    bool commandRunning() const { return commandRunning_; }
     void setPeriodicRefresh(bool on);
     bool periodicRefresh() const;
     // Forget the devices of the tree (before a clear or search): stop refreshing, drop pending
@@ -57,11 +67,14 @@ public:
     int failedReads() const { return failedReads_; }
     QString headerText(int id) const;  // 1035 name, 1036 login, 1037 sub id, 1038 address
     QTreeWidget* subList() const { return subList_; }
+    CTrendView* trend() const { return trend_; }
 
 signals:
     // A configuration or data read finished (rc 0 on success); tests and the status bar follow it.
     void configurationRead(int rc);
     void dataRead(int rc);
+    // A write or command finished; `message` is what the user was told ("" for nothing).
+    void commandFinished(int rc, const QString& message);
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;  // Enter and Escape do nothing here
@@ -79,6 +92,12 @@ private:
     void updateButtons();
     void showPagesOf(DevTypeEntry* entry);
     void showValue(CNetProGrid* grid, CatalogNode* n, const std::string& text);
+    // Starts a command unless one runs; false (and says so) when one does.
+    bool beginCommand();
+    void endCommand(int rc, const QString& message);
+    bool loggedInOrSay(DeviceRecord* r);
+    void showPolls(int polls);
+    QString calibrationReport(unsigned word) const;
 
     CDeviceThread& thread_;
     CEqumentTree& tree_;
@@ -107,6 +126,9 @@ private:
     unsigned generation_ = 0;  // results of an earlier load are dropped
     bool pendingConfig_ = false;
     bool pendingData_ = false;
+    bool commandRunning_ = false;
+    QProgressBar* progress_ = nullptr;
+    CTrendView* trend_ = nullptr;
     int failedReads_ = 0;
     bool coloursSet_ = false;
     bool colourOn_ = false;

@@ -148,9 +148,13 @@ void CMainFrame::buildCommands() {
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     for (int id : {ID_SEARCH, ID_GET_INFO, ID_LOGIN, ID_CLEAR_LIST}) bar->addAction(command(id));
 
-    // Commands that come with the editing, mapping and upgrade screens stay off until then.
-    for (int id : {ID_REBOOT, ID_DOWNLOAD_CONFIG, ID_DOWNLOAD_IO, ID_UPGRADE_MAIN, ID_UPGRADE_SUB})
-        command(id)->setEnabled(false);
+    connect(command(ID_REBOOT), &QAction::triggered, this, [this] { view_->workspace()->rebootCoupler(); });
+    // Commands with modal screens of their own: the periodic refresh stops first, so it never
+    // runs underneath them (connected first, so it runs before the command's own handler).
+    for (int id : {ID_UPGRADE_MAIN, ID_UPGRADE_SUB, ID_DOWNLOAD_CONFIG, ID_DOWNLOAD_IO})
+        connect(command(id), &QAction::triggered, this, [this] { view_->workspace()->setPeriodicRefresh(false); });
+    // Commands that come with the mapping and upgrade screens stay off until then.
+    for (int id : {ID_DOWNLOAD_CONFIG, ID_DOWNLOAD_IO, ID_UPGRADE_MAIN, ID_UPGRADE_SUB}) command(id)->setEnabled(false);
 }
 
 void CMainFrame::updateCommands() {
@@ -162,6 +166,7 @@ void CMainFrame::updateCommands() {
     bool selected = tree_->selectedDevice(r, subId);
     command(ID_GET_INFO)->setEnabled(idle);
     command(ID_LOGIN)->setEnabled(idle);
+    command(ID_REBOOT)->setEnabled(idle && selected && subId <= 0);
     if (selected) {
         QString text = QString::fromStdString(subId > 0 ? subNodeText(*r->slotWithId(subId)) : couplerNodeText(*r));
         panes_[1]->setText(text);

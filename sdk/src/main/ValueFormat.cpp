@@ -232,6 +232,25 @@ bool pText(PropertyItem& it, const std::string& t) {
     std::memcpy(it.raw, t.data(), n);
     return true;
 }
+// Three numbers 0..255 joined by "-", as shown: they go to bytes 0, 2 and 4; the bytes between
+// belong to the module and keep what it sent.
+bool pDateBytes(PropertyItem& it, const std::string& t) {
+    int v[3];
+    const char* s = skipSpace(t.c_str());
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0 && *s++ != '-') return false;
+        if (!std::isdigit(static_cast<unsigned char>(*s))) return false;
+        int n = 0;
+        while (std::isdigit(static_cast<unsigned char>(*s))) {
+            n = n * 10 + (*s++ - '0');
+            if (n > 255) return false;
+        }
+        v[i] = n;
+    }
+    if (*skipSpace(s)) return false;
+    for (int i = 0; i < 3; ++i) it.raw[2 * i] = static_cast<std::uint8_t>(v[i]);
+    return true;
+}
 // "yy-mm-dd", or "yyyy-mm-dd" as shown (the century is dropped).
 bool pPackedDate(PropertyItem& it, const std::string& t) {
     int y, m, d;
@@ -269,7 +288,7 @@ constexpr FormatRow kFormats[] = {
     {kFmtBit, rBit, nullptr},
     {kFmtTenths, rTenths, pTenths},
     {kFmtText, rText, pText},
-    {kFmtDateBytes, rDateBytes, nullptr},
+    {kFmtDateBytes, rDateBytes, pDateBytes},
     {kFmtPackedDate, rPackedDate, pPackedDate},
     {kFmtSerial, rSerial, nullptr},
 };

@@ -180,3 +180,24 @@ TEST_F(SubSubmit, TextsOutsideAnItemsRangeAreRefused) {
     EXPECT_EQ(KO_ResetSubDevProperty(s), RC_OK);
     EXPECT_EQ(KO_SubmitSubDevProperty(s), RC_NOTHING_TO_SUBMIT);
 }
+
+// A date text reaches the module in the year, month and day bytes; the byte after each is the
+// module's own and goes back as it came. A text that is no date queues nothing.
+TEST_F(SubSubmit, CheckDateIsWrittenIntoItsThreeBytes) {
+    KO_SUBHANDLE s = ethSub(0x3402);
+    ASSERT_NE(s, nullptr);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(c->setSubRegister(1, 144 + i, static_cast<std::uint16_t>(0x01A0 + i)));
+    ASSERT_EQ(KO_ReadSubDevProperty(s), RC_OK);
+    c->clearLog();
+    ASSERT_EQ(KO_ModifySubDevProperty(s, "SET_CHECK_DATA", "26-12-07"), RC_OK);
+    ASSERT_EQ(KO_SubmitSubDevProperty(s), RC_OK);
+    auto writes = ethWrites(c->requests());
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].start, 144);
+    EXPECT_EQ(writes[0].words, (std::vector<int>{0x1AA0, 0x0CA1, 0x07A2}));
+    for (const char* bad : {"26-12", "26-12-256", "today"})
+        EXPECT_EQ(KO_ModifySubDevProperty(s, "SET_CHECK_DATA", bad), RC_FAILED) << bad;
+    EXPECT_EQ(KO_SubmitSubDevProperty(s), RC_NOTHING_TO_SUBMIT);
+    ASSERT_EQ(KO_ReadSubDevProperty(s), RC_OK);
+    EXPECT_EQ(prop(s, "SET_CHECK_DATA"), "26-12-07");
+}

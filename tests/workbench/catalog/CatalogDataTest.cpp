@@ -32,7 +32,7 @@ struct Option {
 };
 
 struct Item {
-    int id = 0, readonly = 0, property = 0;
+    int id = 0, readonly = 0, property = 0, early = 0;
     std::string cmd, name, defaultval, editor, colour;
     std::vector<Option> options;
     bool has(const char* flag) const { return editor.find(std::string(flag) + "=1") != std::string::npos; }
@@ -58,6 +58,7 @@ void readPage(const tinyxml2::XMLElement* root, std::vector<Item>& items) {
             it.id = e->IntAttribute("id");
             it.readonly = e->IntAttribute("readonly");
             it.property = e->IntAttribute("property");
+            it.early = e->IntAttribute("mdyearlier");
             it.cmd = attr(e, "cmd");
             it.name = attr(e, "name");
             it.defaultval = attr(e, "defaultval");
@@ -105,7 +106,8 @@ std::string skeleton(const CatalogFile& f) {
     for (const auto& page : f.pages) {
         for (const auto& it : page) {
             s += std::to_string(it.id) + " " + it.cmd + " ro=" + std::to_string(it.readonly) + " p=" +
-                 std::to_string(it.property) + " d=" + it.defaultval + " " + it.editor + it.colour + ":";
+                 std::to_string(it.property) + " e=" + std::to_string(it.early) + " d=" + it.defaultval + " " + it.editor +
+                 it.colour + ":";
             for (const auto& o : it.options) s += " [" + o.value + "|" + o.enable + "|" + o.disable + "]";
             s += "\n";
         }
@@ -113,6 +115,28 @@ std::string skeleton(const CatalogFile& f) {
     }
     return s;
 }
+
+// Keys the workspace drives with a button of their own: wherever a module answers one, its data
+// page carries that button, read with the call the key answers to, next to the row that shows
+// the command's outcome.
+struct CommandRow {
+    const char* key;
+    bool channels;  // a family: key + 0, 1, ...
+    bool property;
+    const char* editor;
+    const char* outcome;  // read-only row showing the result, when the command has one
+};
+
+constexpr CommandRow kCommandRows[] = {
+    {"DATA_DOUT_", true, false, "statebutton", nullptr},
+    {"DATA_COUNT_", true, false, "senddatabutton", nullptr},
+    {"SET_CF_EMPTY_", true, true, "senddatabutton", nullptr},
+    {"SET_CMD_CALIB_W", false, true, "senddatabutton", "SET_CMD_CALIB_R"},
+    {"SET_WORKMODE", false, true, "senddatabutton", "SET_CMD_CALIB_R"},
+    {"DATA_AOUT_CHECK_SEND", false, false, "senddatabutton", "DATA_AOUT_CHECK_READ"},
+    {"SET_AOUT_SYNC", false, true, "senddatabutton", nullptr},
+};
+constexpr int kMaxChannels = 16;
 
 struct Module {
     KO_HANDLE coupler = nullptr;
@@ -314,6 +338,26 @@ TEST_F(CatalogData, RowsAreKeysTheModuleAnswersAndOptionsAreItsTexts) {
                     if (it.has("statebutton")) {
                         EXPECT_TRUE(shown == "0" || shown == "1") << it.cmd << ": " << shown;
                     }
+                    bool stateText = shown.find("Close") != std::string::npos || shown.find("Normal") != std::string::npos ||
+                                     shown.find("Exceed") != std::string::npos;
+                    if (p == 1 && it.cmd.rfind("DATA_AIN_", 0) == 0 && stateText) {
+                        EXPECT_TRUE(it.has("TextWithStateBtn")) << it.cmd << " shows a state: " << shown;
+                    }
+                    // A submit of its own only happens for configuration rows the user edits.
+                    if (it.early) {
+                        EXPECT_TRUE(p == 0 && it.readonly == 0) << it.cmd << " is flagged to go first but is never submitted";
+                    }
+                    // A command row never shows the module's value: its default is what its button
+                    // sends, so the library must take it, and a configuration submit must never
+                    // see it (it would differ from the module's value every time).
+                    if (it.readonly == 2) {
+                        EXPECT_EQ(p, 1) << it.cmd;
+                        EXPECT_TRUE(it.has("senddatabutton")) << it.cmd;
+                        int rc = prop ? KO_ModifySubDevProperty(s, it.cmd.c_str(), it.defaultval.c_str())
+                                      : KO_ModifySubDevData(s, it.cmd.c_str(), it.defaultval.c_str());
+                        EXPECT_EQ(rc, RC_OK) << it.cmd << " refuses its default '" << it.defaultval << "'";
+                        prop ? KO_ResetSubDevProperty(s) : KO_ResetSubDevData(s);
+                    }
 
                     for (const auto& o : it.options) {
                         auto modify = [&](const std::string& v) {
@@ -335,6 +379,40 @@ TEST_F(CatalogData, RowsAreKeysTheModuleAnswersAndOptionsAreItsTexts) {
                         ASSERT_TRUE(submitAndRead());
                         EXPECT_EQ(get(), shown);
                     }
+                }
+        }
+    }
+}
+
+TEST_F(CatalogData, CommandKeysTheModuleAnswersHaveTheirButtons) {
+    for (const auto& f : files_["0"]) {
+        if (f.type == kCouplerType) continue;
+        auto rowOf = [&f](const std::string& key) -> const Item* {
+            for (const auto& it : f.pages[1])
+                if (it.cmd == key) return &it;
+            return nullptr;
+        };
+        for (const Module& m : modulesOf(f)) {
+            SCOPED_TRACE(f.name + " at address " + std::to_string(m.address));
+            KO_SUBHANDLE s = KO_SetOperateSubDev(m.coupler, m.address);
+            ASSERT_NE(s, nullptr);
+            ASSERT_EQ(KO_ReadSubDevProperty(s), RC_OK);
+            ASSERT_EQ(KO_ReadSubDevData(s), RC_OK);
+            for (const auto& c : kCommandRows)
+                for (int ch = 0; ch < (c.channels ? kMaxChannels : 1); ++ch) {
+                    std::string key = c.channels ? c.key + std::to_string(ch) : std::string(c.key);
+                    char t[KO_TEXT_SIZE] = {};
+                    int rc = c.property ? KO_GetSubDevProperty(s, key.c_str(), t) : KO_GetSubDevData(s, key.c_str(), t);
+                    if (rc != RC_OK) continue;  // not a key of this module
+                    const Item* it = rowOf(key);
+                    ASSERT_NE(it, nullptr) << key << " has no row on the data page";
+                    EXPECT_TRUE(it->has(c.editor)) << key << " is no " << c.editor << " row";
+                    EXPECT_EQ(it->property, c.property ? 1 : 0) << key;
+                    if (!c.outcome) continue;
+                    const Item* outcome = rowOf(c.outcome);
+                    ASSERT_NE(outcome, nullptr) << key << " without " << c.outcome << " to show its result";
+                    EXPECT_EQ(outcome->readonly, 1) << c.outcome;
+                    EXPECT_EQ(outcome->property, c.property ? 1 : 0) << c.outcome;
                 }
         }
     }

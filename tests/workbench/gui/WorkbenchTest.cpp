@@ -131,7 +131,7 @@ private slots:
         QElapsedTimer t;
         t.start();
         QCOMPARE(dlg.exec(), int(QDialog::Accepted));
-        QVERIFY(t.elapsed() >= 20 * CDlgUsbSearch::kTickMs);
+        QVERIFY(t.elapsed() >= 20 * CDlgUsbSearch::kTickMs * 9 / 10);  // coarse timers may fire a little early
         QCOMPARE(dlg.ticks(), 20);
         QVERIFY(dlg.takeResults().empty());
         QCOMPARE(dlg.list()->topLevelItemCount(), 0);
