@@ -97,6 +97,62 @@
 <context>
     <name>vexadesk::CDlgWorkSpace</name>
     <message>
+        <source>数值</source>
+        <translation>Values</translation>
+    </message>
+    <message>
+        <source>趋势</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
+        <source>等待模块 %v/%m</source>
+        <translation>Waiting for the module %v/%m</translation>
+    </message>
+    <message>
+        <source>上一个操作尚未完成，请稍候</source>
+        <translation>The previous operation has not finished yet; please wait</translation>
+    </message>
+    <message>
+        <source>校准失败</source>
+        <translation>Calibration failed</translation>
+    </message>
+    <message>
+        <source>校准成功</source>
+        <translation>Calibration succeeded</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <translation>succeeded</translation>
+    </message>
+    <message>
+        <source>不成功</source>
+        <translation>failed</translation>
+    </message>
+    <message>
+        <source>校准完成
+</source>
+        <translation>Calibration finished
+</translation>
+    </message>
+    <message>
+        <source>10V量程校准    %1
+</source>
+        <translation>10 V range calibration    %1
+</translation>
+    </message>
+    <message>
+        <source>5V量程校准     %1
+</source>
+        <translation>5 V range calibration     %1
+</translation>
+    </message>
+    <message>
+        <source>采样电阻%1校准  %2
+</source>
+        <translation>Sampling resistor %1 calibration  %2
+</translation>
+    </message>
+    <message>
         <source>未登录</source>
         <translation>Not logged in</translation>
     </message>

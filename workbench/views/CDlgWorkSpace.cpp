@@ -327,9 +327,9 @@ void CDlgWorkSpace::refreshConfiguration() {
             updateHeader();
             RowMemory& rows = sub ? r->slotWithId(subId)->propertyRows : r->mainRows;
             if (out.rc != RC_OK) {
-                // What was remembered no longer says what the module holds.
+                // What was remembered no longer says what the module holds; the page keeps
+                // what it showed.
                 rows.clear();
-                if (gridA_) gridA_->resetToDefaults();
                 message(0xF01B, 2);
                 updateButtons();
                 emit configurationRead(out.rc == RC_OK ? RC_FAILED : out.rc);
