@@ -14,8 +14,9 @@ BOOTPORT_API int DEV_Open(void* params) {
     return guarded(0, [&] { return CBootPort::instance().open(params); });
 }
 
-// The transport choice is a dialog of the workbench; without it the open parameters decide.
-BOOTPORT_API int DEV_Config(void*) { return 1; }
+BOOTPORT_API int DEV_Config(void* param) {
+    return guarded(1, [&] { return CBootPort::instance().config(param); });
+}
 
 BOOTPORT_API int DEV_Search(int* handles) {
     return guarded(0, [&] { return CBootPort::instance().search(handles); });

@@ -13,6 +13,8 @@ public:
     static CBootPort& instance();
 
     virtual int open(const void* params) = 0;
+    // The plug-in's own settings dialog, where it has one; 1 either way.
+    virtual int config(void* /*param*/) { return 1; }
     virtual int search(int* handles) = 0;
     virtual int enterBootMode() = 0;
     // Bytes sent and bytes received use the transport's own time-outs.

@@ -7,6 +7,7 @@
 
 #include "BootPortContract.h"
 #include "CSubTunnel.h"
+#include "DialogHost.h"
 
 namespace vexa::bootport {
 
@@ -44,6 +45,12 @@ void CVexaBootPort::release() {
     mains_.clear();
     all_.clear();
     boot_.clear();
+}
+
+int CVexaBootPort::config(void*) {
+    const int chosen = fwdlg::selectTransport(params_.transport);
+    if (chosen >= 0) params_.transport = static_cast<std::uint8_t>(chosen);
+    return 1;
 }
 
 int CVexaBootPort::open(const void* params) {

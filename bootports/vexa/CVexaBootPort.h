@@ -15,6 +15,9 @@ namespace vexa::bootport {
 class CVexaBootPort final : public CBootPort {
 public:
     int open(const void* params) override;
+    // The transport choice dialog, when a dialog can be shown; the choice goes into the
+    // transport of the open parameters. Without a display nothing changes.
+    int config(void* param) override;
     int search(int* handles) override;
     int enterBootMode() override;
     int write(int handle, const std::uint8_t* data, unsigned n) override;

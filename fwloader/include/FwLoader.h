@@ -12,9 +12,9 @@
  * KB_CloseCommDevice.
  *
  * No locks: callers must not search, close or upgrade through the table from two threads at once.
- * Only the progress query may run beside an upgrade. No export throws. The only text the library
- * ever shows is "加载通信DLL失败" when a plug-in cannot be loaded; it goes to the handler set with
- * KB_SetMessageHandler (standard error by default).
+ * Only the progress query may run beside an upgrade. No export throws. The library's own texts
+ * ("加载通信DLL失败" when a plug-in cannot be loaded, and why KB_UpdateFirwareDlg showed no
+ * dialog) go to the handler set with KB_SetMessageHandler (standard error by default).
  */
 #ifndef VEXA_FWLOADER_H
 #define VEXA_FWLOADER_H
@@ -121,6 +121,20 @@ FWLOADER_API int KB_GetUpdateFirwareProgress(int device);
 /* Copies the last upgrade text (KB_ERR_TEXT_SIZE bytes suffice) into out, when out is not NULL,
  * and returns the last code; "设备不存在" and KB_NO_DEVICE for a bad index. */
 FWLOADER_API int KB_GetErrInfo(int device, char* out);
+
+/* Checks the file at path as an upgrade does before it touches a device (framing, sizes, MD5
+ * trailer). KB_FW_OK, or KB_FW_FILE_ERROR with the reason copied into out (KB_ERR_TEXT_SIZE
+ * bytes suffice) when out is not NULL. */
+FWLOADER_API int KB_CheckUpgradeFile(const char* path, char* out);
+
+/* Shows the upgrade dialog modally: commName and path, when not NULL, preset the plug-in and
+ * the file; a non-NULL openParams is what the dialog passes to KB_OpenCommDevice. Returns 1
+ * after the dialog closed, and 1 as well when none could be shown (no display, no dialog
+ * module beside the program or the library, a process whose QApplication runs on another
+ * thread); the reason then goes to the message handler. Widgets live in the dialog module
+ * (libFwLoaderDialog.so), loaded on the first call only, so this library never loads Qt
+ * unless a dialog is shown. In a Qt program call it from the GUI thread. */
+FWLOADER_API int KB_UpdateFirwareDlg(const char* commName, const char* path, void* openParams);
 
 /* Where the plug-in loader's message goes. A GUI process installs a handler that shows a message
  * box; NULL restores the default, a line on standard error. */

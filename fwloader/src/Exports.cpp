@@ -8,6 +8,8 @@
 #include "MessageSink.h"
 #include "SendFirware.h"
 #include "TransferText.h"
+#include "UpgradeFile.h"
+#include "DialogHost.h"
 
 #include <algorithm>
 #include <chrono>
@@ -183,6 +185,55 @@ FWLOADER_API int KB_GetErrInfo(int device, char* out) {
         }
         return entry ? entry->lastCode : KB_NO_DEVICE;
     });
+}
+
+FWLOADER_API int KB_CheckUpgradeFile(const char* path, char* out) {
+    return guarded(KB_FW_FILE_ERROR, [&] {
+        fwl::CUpgradeFile file;
+        const bool ok = file.open(path);
+        const std::string text = ok ? "" : file.errorText();
+        if (out) {
+            const std::size_t len = std::min(text.size(), std::size_t{KB_ERR_TEXT_SIZE - 1});
+            std::memcpy(out, text.data(), len);
+            out[len] = '\0';
+        }
+        return ok ? KB_FW_OK : KB_FW_FILE_ERROR;
+    });
+}
+
+FWLOADER_API int KB_UpdateFirwareDlg(const char* commName, const char* path, void* openParams) {
+    guarded(0, [&] {
+        // Checked before the module is loaded, so that a program without a display never
+        // loads Qt.
+        if (!fwdlg::displayAvailable()) {
+            fwl::showMessage("upgrade dialog not shown: no display (DISPLAY and WAYLAND_DISPLAY are unset)");
+            return 0;
+        }
+        std::string why;
+        auto run = reinterpret_cast<FwDlg_RunFn>(fwdlg::entry("FwDlg_Run", why));
+        if (!run) {
+            fwl::showMessage(("upgrade dialog not shown: " + why).c_str());
+            return 0;
+        }
+        switch (run(commName, path, openParams)) {
+        case FWDLG_SHOWN:
+            return 1;
+        case FWDLG_NO_DISPLAY:
+            fwl::showMessage("upgrade dialog not shown: no display");
+            break;
+        case FWDLG_NOT_GUI:
+            fwl::showMessage("upgrade dialog not shown: the program's Qt application has no widgets");
+            break;
+        case FWDLG_WRONG_THREAD:
+            fwl::showMessage("upgrade dialog not shown: called off the thread of the program's Qt application");
+            break;
+        default:
+            fwl::showMessage("upgrade dialog not shown: the dialog failed");
+            break;
+        }
+        return 0;
+    });
+    return 1;
 }
 
 FWLOADER_API void KB_SetMessageHandler(KB_MessageHandler handler) { fwl::setMessageHandler(handler); }

@@ -47,8 +47,23 @@ Outcome mainBlock(Coupler& c, const HidRequest& r, Bytes& body) {
     return Outcome::Reply;
 }
 
+// Sub modules whose boot loader took an image whole start their new firmware.
+void restartUpgradedSubs(Coupler& c) {
+    for (int p = 1; p <= kMaxSubModules; ++p)
+        if (SubModule* m = c.sub(p)) m->leaveFinishedBootLoader();
+}
+
 Outcome reboot(Coupler& c, const HidRequest&, Bytes&) {
     ++c.reboots;
+    restartUpgradedSubs(c);
+    return Outcome::Reply;
+}
+
+// The host announces a sub-module upgrade (0x83) and its end (0x84); the reply echoes the
+// command with no payload. Payload bytes are ignored, as the coupler does.
+Outcome subUpgradeStarts(Coupler&, const HidRequest&, Bytes&) { return Outcome::Reply; }
+Outcome subUpgradeEnds(Coupler& c, const HidRequest&, Bytes&) {
+    restartUpgradedSubs(c);
     return Outcome::Reply;
 }
 
@@ -130,7 +145,7 @@ constexpr struct {
 } kHidCommands[] = {
     {0x01, identify},     {0x02, mainBlock},        {0x04, reboot},         {0x10, subSlot},
     {0x11, readSub},      {0x12, writeSubData},     {0x13, writeSubProperty}, {0x80, writeByAddress},
-    {0x81, readByAddress}, {0x82, readPage},
+    {0x81, readByAddress}, {0x82, readPage},       {0x83, subUpgradeStarts}, {0x84, subUpgradeEnds},
     {0x20, spdoBegin},    {0x21, spdoEntry},        {0x22, spdoEnd},        {0x23, spdoLengths},
     {0x24, spdoQuery},    {0x30, ioBegin},          {0x31, ioWord},         {0x32, ioEnd},
     {0x33, ioLength},     {0x34, ioEntry},          {0xA5, firmwareUpdate},

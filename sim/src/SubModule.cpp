@@ -78,4 +78,11 @@ void SubModule::enterBootLoader(std::unique_ptr<SubModuleProgram> program) {
     program_ = std::move(program);
 }
 
+bool SubModule::leaveFinishedBootLoader() {
+    if (!boot_ || !program_ || !program_->finished()) return false;
+    boot_ = false;
+    program_.reset();
+    return true;
+}
+
 }  // namespace vexa::sim::detail

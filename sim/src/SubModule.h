@@ -32,6 +32,8 @@ public:
     static bool asksForBootLoader(int start, const std::uint8_t* data, int len);
     void enterBootLoader(std::unique_ptr<SubModuleProgram> program);
     SubModuleProgram* program() { return program_.get(); }
+    // Back to the register file, when the boot-loader program says it is done; true if it left.
+    bool leaveFinishedBootLoader();
 
 private:
     Identity id_;

@@ -263,7 +263,12 @@ TEST_F(VexaBootPortTest, BadHandlesGiveZeroAndAnUnselectableModuleFails) {
     state().unselectable = {2};
     EXPECT_EQ(DEV_Write(2, buf, 4, 0), -1);
     EXPECT_EQ(DEV_Read(2, buf, 4, 0), -1);
+    // Without a display the transport dialog is not shown and nothing changes.
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::unsetenv("QT_QPA_PLATFORM");
     EXPECT_EQ(DEV_Config(nullptr), 1);
+    EXPECT_EQ(DEV_Config(reinterpret_cast<void*>(1)), 1);
 }
 
 }  // namespace

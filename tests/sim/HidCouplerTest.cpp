@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "WireClient.h"
 #include "platform/HidBackend.h"
 #include "sim/SimRack.h"
@@ -167,6 +169,84 @@ TEST_F(HidCouplerTest, RebootAndUnframedSubRebootAreAnswered) {
     EXPECT_EQ(Bytes(s->begin() + 1, s->begin() + 6), hidFrame(0x07, {}));
     EXPECT_EQ(coupler->rebootCount(), 1u);
     EXPECT_EQ(coupler->subRebootCount(), 1u);
+}
+
+// A boot-loader program a test declares done (or not) at will.
+class ScriptedProgram : public SubModuleProgram {
+public:
+    explicit ScriptedProgram(bool done) : done_(done) {}
+    bool writeRegisters(int, const std::uint8_t*, int) override { return true; }
+    bool readRegisters(int, int count, std::uint8_t* out) override {
+        std::fill_n(out, count * 2, 0);
+        return true;
+    }
+    bool finished() const override { return done_; }
+
+private:
+    bool done_;
+};
+
+TEST_F(HidCouplerTest, SubUpgradeStartAndEndAreEchoedInFiveBytes) {
+    for (std::uint8_t command : {0x83, 0x84}) {
+        auto r = client->exchange(command, {});
+        ASSERT_TRUE(r);
+        EXPECT_TRUE(hidCheckHolds(*r));
+        EXPECT_EQ(Bytes(r->begin() + 1, r->begin() + 6), hidFrame(command, {})) << int(command);
+        EXPECT_EQ((*r)[2], 5) << "five bytes, the command echoed";
+    }
+    EXPECT_FALSE(coupler->inBootLoader(1));
+    EXPECT_EQ(coupler->subIdentity(1).type, 0x4017);
+}
+
+TEST_F(HidCouplerTest, AnUnfinishedBootLoaderKeepsRunningAfterTheEndNotice) {
+    ASSERT_TRUE(coupler->enterBootLoader(1));
+    auto r = client->exchange(0x84, {});
+    ASSERT_TRUE(r);
+    EXPECT_TRUE(coupler->inBootLoader(1)) << "no image taken: it still waits for one";
+    EXPECT_EQ(coupler->subIdentity(1).type, kBootLoaderType);
+}
+
+TEST(HidSubUpgrade, AFinishedBootLoaderLeavesOnTheEndNoticeOrAReboot) {
+    SimRack rack({.liveData = false});
+    HidCouplerConfig cfg;
+    cfg.subs = {{1, subIdentity(0x4017)}, {2, subIdentity(0x2808)}, {3, subIdentity(0x1804)}};
+    SimCoupler* c = rack.addHid(cfg);
+    ASSERT_TRUE(c);
+    rack.setBootHook([](SimCoupler&, int position) -> std::unique_ptr<SubModuleProgram> {
+        return std::make_unique<ScriptedProgram>(position != 2);
+    });
+    ASSERT_EQ(rack.start(), kSimOk);
+    HidClient client(c->address());
+    ASSERT_TRUE(client.connected());
+    for (int p = 1; p <= 3; ++p) ASSERT_TRUE(c->enterBootLoader(p));
+
+    auto started = client.exchange(0x83, {});
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(c->inBootLoader(1)) << "the start notice changes nothing";
+
+    auto ended = client.exchange(0x84, {});
+    ASSERT_TRUE(ended);
+    EXPECT_FALSE(c->inBootLoader(1));
+    EXPECT_EQ(c->subIdentity(1).type, 0x4017) << "reports its own type again";
+    EXPECT_TRUE(c->inBootLoader(2)) << "its boot loader is not done";
+    EXPECT_FALSE(c->inBootLoader(3));
+    // A search of the slot sees the type too.
+    auto slot = client.exchange(0x10, {1});
+    ASSERT_TRUE(slot);
+    EXPECT_EQ((*slot)[1 + 6] << 8 | (*slot)[1 + 7], 0x4017);
+    // Registers are the module's again.
+    EXPECT_GE(c->subRegister(1, 0), 0);
+
+    // A reboot does the same for a module that finished later.
+    ASSERT_TRUE(c->removeSub(2));
+    ASSERT_TRUE(c->addSub({2, subIdentity(0x2808)}));
+    rack.setBootHook([](SimCoupler&, int) -> std::unique_ptr<SubModuleProgram> {
+        return std::make_unique<ScriptedProgram>(true);
+    });
+    ASSERT_TRUE(c->enterBootLoader(2));
+    client.send(hidReport({0x7E, 0x05, 0x04, 0x7F, 0x7E}));
+    ASSERT_TRUE(client.receive());
+    EXPECT_FALSE(c->inBootLoader(2));
 }
 
 TEST(HidOddDevices, OtherStringsSilentIdentifyMissingHelloAndALongPath) {

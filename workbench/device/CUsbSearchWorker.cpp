@@ -61,6 +61,7 @@ void CUsbSearchWorker::run() {
             r->path = p;
             r->type = static_cast<std::uint16_t>(type);
             r->mode = static_cast<std::uint16_t>(mode);
+            r->serial = serial;  // finds the coupler again should its path change
             list(r.release());
         }
     }

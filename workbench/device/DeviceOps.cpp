@@ -26,6 +26,38 @@ void closeDevice(DeviceRecord& r) {
     for (auto& s : r.subSlots) s.handle = nullptr;
 }
 
+namespace {
+
+// The path of the searched device with this type and serial number; "" when none answers.
+std::string findBySerial(std::uint16_t type, std::int32_t serial) {
+    if (KO_HIDSearchAll() != RC_OK) return {};
+    std::string found;
+    for (int guard = 0; guard < 256; ++guard) {
+        char path[KO_HID_PATH_SIZE + 1] = {};
+        short manufacturer = 0, t = 0, mode = 0, hard = 0, soft = 0;
+        int s = 0;
+        if (KO_HIDGetSearchDev(path, &manufacturer, &t, &mode, &hard, &soft, &s) != RC_OK) break;
+        if (found.empty() && static_cast<std::uint16_t>(t) == type && s == serial) found = path;
+    }
+    return found;
+}
+
+}  // namespace
+
+bool reopenDevice(DeviceRecord& r) {
+    closeDevice(r);
+    KO_HANDLE h = KO_HIDSetOperateDev(r.path.c_str(), r.type, r.mode);
+    if (!h && r.serial) {
+        const std::string path = findBySerial(r.type, *r.serial);
+        if (!path.empty()) {
+            h = KO_HIDSetOperateDev(path.c_str(), r.type, r.mode);
+            if (h) r.path = path;
+        }
+    }
+    r.handle = h;
+    return h != nullptr;
+}
+
 ReadOutcome readMainProperties(DeviceRecord& r, const std::vector<RowRequest>& rows) {
     ReadOutcome out;
     out.rc = openDevice(r);

@@ -16,6 +16,11 @@ int openDevice(DeviceRecord& r);
 void* openSubDevice(DeviceRecord& r, int subId);
 // Closes the coupler (sub-module handles go with it).
 void closeDevice(DeviceRecord& r);
+// Releases the coupler and opens it again by its path; when the path no longer opens, searches
+// the USB devices again and takes the one with the record's type and serial number, keeping its
+// new path. The new handle goes into the record (null on failure); the eight sub-module handles
+// are dropped either way. True when it is open again.
+bool reopenDevice(DeviceRecord& r);
 
 // One row to read: its key, and for data pages whether it is read as a property.
 struct RowRequest {

@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,9 @@ struct DeviceRecord {
     std::uint16_t type = 0;    // first identifier: the coupler's type code
     std::uint16_t mode = 0;    // second identifier
     int usbIndex = 0;          // position in the USB list, from 0
+    // The search's serial number: finds the coupler again when its path changed (it re-enumerates
+    // after a firmware download). Unknown: the path is the only way back.
+    std::optional<std::int32_t> serial;
     bool loggedIn = false;
     std::string password;      // kept for submits
     std::atomic<void*> handle{nullptr};

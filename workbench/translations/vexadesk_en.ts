@@ -95,6 +95,225 @@
     </message>
 </context>
 <context>
+    <name>vexadesk::CUsbDownDlg</name>
+    <message>
+        <source>从站配置下载</source>
+        <translation>Slave configuration download</translation>
+    </message>
+    <message>
+        <source>输入通道</source>
+        <translation>Input channels</translation>
+    </message>
+    <message>
+        <source>输出通道</source>
+        <translation>Output channels</translation>
+    </message>
+    <message>
+        <source>添加输入 &gt;&gt;</source>
+        <translation>Add input &gt;&gt;</translation>
+    </message>
+    <message>
+        <source>添加输出 &gt;&gt;</source>
+        <translation>Add output &gt;&gt;</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>SDO映射</source>
+        <translation>SDO mapping</translation>
+    </message>
+    <message>
+        <source>TPDO映射</source>
+        <translation>TPDO mapping</translation>
+    </message>
+    <message>
+        <source>RPDO映射</source>
+        <translation>RPDO mapping</translation>
+    </message>
+    <message>
+        <source>对象</source>
+        <translation>Object</translation>
+    </message>
+    <message>
+        <source>说明</source>
+        <translation>Description</translation>
+    </message>
+    <message>
+        <source>偏移</source>
+        <translation>Offset</translation>
+    </message>
+    <message>
+        <source>PDO</source>
+        <translation>PDO</translation>
+    </message>
+    <message>
+        <source>ID</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <source>寄存器</source>
+        <translation>Register</translation>
+    </message>
+    <message>
+        <source>长度</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>下载SDOPDO</source>
+        <translation>Download SDO/PDO</translation>
+    </message>
+    <message>
+        <source>下载IO配置</source>
+        <translation>Download I/O configuration</translation>
+    </message>
+    <message>
+        <source>读取映射</source>
+        <translation>Read mapping</translation>
+    </message>
+    <message>
+        <source>下载映射</source>
+        <translation>Download mapping</translation>
+    </message>
+    <message>
+        <source>导出</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>导入</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>生成EDS…</source>
+        <translation>Generate EDS…</translation>
+    </message>
+    <message>
+        <source>保存PDO映射文件</source>
+        <translation>Save PDO mapping file</translation>
+    </message>
+    <message>
+        <source>加载PDO映射文件</source>
+        <translation>Load PDO mapping file</translation>
+    </message>
+    <message>
+        <source>XML Files(*.xml)</source>
+        <translation>XML Files(*.xml)</translation>
+    </message>
+    <message>
+        <source>保存EDS文件</source>
+        <translation>Save EDS file</translation>
+    </message>
+    <message>
+        <source>EDS Files(*.eds)</source>
+        <translation>EDS Files(*.eds)</translation>
+    </message>
+    <message>
+        <source>CANopen节点地址: %1</source>
+        <translation>CANopen node address: %1</translation>
+    </message>
+    <message>
+        <source>TPDO(输入资源配置)</source>
+        <translation>TPDO (input resources)</translation>
+    </message>
+    <message>
+        <source>RPDO(输出资源配置)</source>
+        <translation>RPDO (output resources)</translation>
+    </message>
+    <message>
+        <source>获取信息出错</source>
+        <translation>Failed to read the mapping</translation>
+    </message>
+    <message>
+        <source>下载SDO出错 err=%1</source>
+        <translation>SDO download failed err=%1</translation>
+    </message>
+    <message>
+        <source>下载IO出错 err=%1</source>
+        <translation>I/O download failed err=%1</translation>
+    </message>
+    <message>
+        <source>保存文件失败</source>
+        <translation>Failed to save the file</translation>
+    </message>
+    <message>
+        <source>读取文件失败</source>
+        <translation>Failed to read the file</translation>
+    </message>
+    <message>
+        <source>无效的配置文件</source>
+        <translation>Invalid configuration file</translation>
+    </message>
+    <message>
+        <source>以下映射条目无效,已丢弃:</source>
+        <translation>These mapping entries are invalid and were dropped:</translation>
+    </message>
+    <message>
+        <source>%1 第%2条 (ID:%3 Reg:0x%4 偏移:%5 长度:%6): %7</source>
+        <translation>%1 entry %2 (ID:%3 Reg:0x%4 offset:%5 length:%6): %7</translation>
+    </message>
+    <message>
+        <source>%1 PDOMap 第%2个: %3</source>
+        <translation>%1 PDOMap element %2: %3</translation>
+    </message>
+    <message>
+        <source>找不到EDS模板文件: %1</source>
+        <translation>EDS template not found: %1</translation>
+    </message>
+    <message>
+        <source>复制EDS模板失败: %1</source>
+        <translation>Could not copy the EDS template to %1</translation>
+    </message>
+    <message>
+        <source>写入EDS文件失败: %1</source>
+        <translation>Could not write the EDS file %1</translation>
+    </message>
+    <message>
+        <source>没有通道映射</source>
+        <translation>No channel selected for mapping</translation>
+    </message>
+    <message>
+        <source>超出可映射内存</source>
+        <translation>Beyond the mappable memory</translation>
+    </message>
+    <message>
+        <source>该偏移无足够内存映射</source>
+        <translation>Not enough free memory at this offset</translation>
+    </message>
+    <message>
+        <source>请在树控件中正确选择需要添加到的PDO根节点</source>
+        <translation>Select the PDO node to add to in the tree</translation>
+    </message>
+    <message>
+        <source>超过PDO 8字节 映射,请映射到其它PDO</source>
+        <translation>More than 8 bytes in the PDO; map to another PDO</translation>
+    </message>
+    <message>
+        <source>PDO 根节点不能删除</source>
+        <translation>A PDO node cannot be deleted</translation>
+    </message>
+    <message>
+        <source>根节点不能删除</source>
+        <translation>A root node cannot be deleted</translation>
+    </message>
+    <message>
+        <source>选择一个映射通道</source>
+        <translation>Select a mapped channel</translation>
+    </message>
+    <message>
+        <source>映射长度无效</source>
+        <translation>Invalid mapping length</translation>
+    </message>
+    <message>
+        <source>该通道已映射</source>
+        <translation>The channel is mapped already</translation>
+    </message>
+</context>
+<context>
     <name>vexadesk::CDlgWorkSpace</name>
     <message>
         <source>数值</source>
@@ -423,6 +642,120 @@
     <message>
         <source>0xF023</source>
         <translation>Configuration written</translation>
+    </message>
+</context>
+<context>
+    <name>vexadesk::CDlgUpdateFirme</name>
+    <message>
+        <source>通信模块升级</source>
+        <translation>Coupler firmware upgrade</translation>
+    </message>
+    <message>
+        <source>通信模块类型</source>
+        <translation>Coupler type</translation>
+    </message>
+    <message>
+        <source>通信模块地址</source>
+        <translation>Coupler address</translation>
+    </message>
+    <message>
+        <source>打开升级文件</source>
+        <translation>Upgrade file</translation>
+    </message>
+    <message>
+        <source>打开...</source>
+        <translation>Open...</translation>
+    </message>
+    <message>
+        <source>开始升级</source>
+        <translation>Start upgrade</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>打开文件失败</source>
+        <translation>Cannot open the file</translation>
+    </message>
+    <message>
+        <source>文件大小不对</source>
+        <translation>The file size is wrong</translation>
+    </message>
+    <message>
+        <source>bin文件超过flash大小</source>
+        <translation>The image is larger than the flash</translation>
+    </message>
+    <message>
+        <source>设置模块进入升级模式.....</source>
+        <translation>Switching the module to upgrade mode.....</translation>
+    </message>
+    <message>
+        <source>模块进入升级模式重新登录</source>
+        <translation>Module in upgrade mode, logging in again</translation>
+    </message>
+    <message>
+        <source>模块进入升级模式开始下载数据</source>
+        <translation>Module in upgrade mode, downloading</translation>
+    </message>
+    <message>
+        <source>升级成功</source>
+        <translation>Upgrade succeeded</translation>
+    </message>
+    <message>
+        <source>升级失败</source>
+        <translation>Upgrade failed</translation>
+    </message>
+    <message>
+        <source>模块登录出错，无法下载数据</source>
+        <translation>Cannot log in to the module, nothing downloaded</translation>
+    </message>
+    <message>
+        <source>模块进入升级模式出错 重试 %1 次</source>
+        <translation>Module did not enter upgrade mode, attempt %1</translation>
+    </message>
+    <message>
+        <source>模块无法登录</source>
+        <translation>Cannot log in to the module</translation>
+    </message>
+</context>
+<context>
+    <name>vexadesk::SubUpgrade</name>
+    <message>
+        <source>&#x9;程序将对子模块固件进行升级&#xd;&#xa; &#x9;&#x9;&#xd;&#xa;&#x9;升级的子模块类型为: VEXA-%1  &#x9;&#x9;&#xd;&#xa;&#x9;模块ID号为: %2  &#x9;&#x9;&#xd;&#xa;&#x9;确定？</source>
+        <translation>&#x9;The firmware of a sub module will be upgraded&#xd;&#xa; &#x9;&#x9;&#xd;&#xa;&#x9;Sub-module type: VEXA-%1  &#x9;&#x9;&#xd;&#xa;&#x9;Module ID: %2  &#x9;&#x9;&#xd;&#xa;&#x9;Continue?</translation>
+    </message>
+    <message>
+        <source>&#x9;将要对模块VEXA-%1 进行固件升级&#x9;&#xd;&#xa;</source>
+        <translation>&#x9;The firmware of module VEXA-%1 will be upgraded&#x9;&#xd;&#xa;</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Note</translation>
+    </message>
+    <message>
+        <source>进入升级模式失败</source>
+        <translation>The module did not enter upgrade mode</translation>
+    </message>
+    <message>
+        <source>通知VEXA-9020 开始子模块升级 不成功&#xa;</source>
+        <translation>Could not tell VEXA-9020 that a sub-module upgrade starts&#xa;</translation>
+    </message>
+    <message>
+        <source>通知VEXA-9020 开始子模块升级 异常响应 &#xa;</source>
+        <translation>VEXA-9020 answered wrongly to the start of a sub-module upgrade &#xa;</translation>
+    </message>
+    <message>
+        <source>无法操作 VEXA-9020 无法退出子模块升级&#xa;</source>
+        <translation>Cannot open VEXA-9020 to end the sub-module upgrade&#xa;</translation>
+    </message>
+    <message>
+        <source>通知VEXA-9020 子模块升级结束 不成功&#xa;</source>
+        <translation>Could not tell VEXA-9020 that the sub-module upgrade ended&#xa;</translation>
+    </message>
+    <message>
+        <source>通知VEXA-9020 子模块升级结束 异常响应 &#xa;</source>
+        <translation>VEXA-9020 answered wrongly to the end of the sub-module upgrade &#xa;</translation>
     </message>
 </context>
 </TS>

@@ -21,6 +21,7 @@
 #include "core/CKNetCom2Global.h"
 #include "device/CDeviceThread.h"
 #include "device/DeviceOps.h"
+#include "device/SubUpgrade.h"
 #include "device/WriteOps.h"
 #include "grid/CNetProGrid.h"
 #include "views/CEqumentTree.h"
@@ -107,8 +108,10 @@ CDlgWorkSpace::CDlgWorkSpace(CDeviceThread& thread, CEqumentTree& tree, QWidget*
     dataButtons->addWidget(periodic_);
     progress_ = new QProgressBar;
     progress_->setRange(0, kCommandPolls);
-    progress_->setMaximumWidth(160);
     progress_->setFormat(tr("等待模块 %v/%m"));
+    progress_->setMinimumWidth(progress_->fontMetrics().horizontalAdvance(
+                                   progress_->format().replace(QLatin1String("%v"), QLatin1String("10")).replace(
+                                       QLatin1String("%m"), QLatin1String("10"))) + 40);
     progress_->setVisible(false);
     dataButtons->addWidget(progress_);
     dataButtons->addStretch();
@@ -154,8 +157,8 @@ CDlgWorkSpace::CDlgWorkSpace(CDeviceThread& thread, CEqumentTree& tree, QWidget*
     });
     timer_.setInterval(kRefreshMs);
     connect(&timer_, &QTimer::timeout, this, [this] {
-        // A read still under way is not piled up behind.
-        if (!pendingData_) refreshData();
+        // A read still under way is not piled up behind; a module being upgraded is not read.
+        if (!pendingData_ && !subUpgradeRunning()) refreshData();
     });
 
     if (auto* g = CKNetCom2Global::Instance()) showPage(g->DefaultDeviceType(), 0);
@@ -384,7 +387,8 @@ void CDlgWorkSpace::refreshData() {
             SubSlot* slot = r->slotWithId(subId);
             std::vector<CTrendView::Channel> samples;
             for (std::size_t i = 0; i < nodes.size() && i < out.rows.size(); ++i) {
-                if (out.rows[i].rc == RC_OK)
+                // Settings shown on the data page are no process values: they stay off the plot.
+                if (out.rows[i].rc == RC_OK && nodes[i]->property != 1)
                     samples.push_back({nodes[i]->cmd, QString::fromStdString(nodes[i]->name), out.rows[i].text});
                 CatalogNode* n = nodes[i];
                 std::string text;

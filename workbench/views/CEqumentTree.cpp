@@ -25,6 +25,23 @@ void CEqumentTree::makeRoot() {
     sortItems(0, Qt::AscendingOrder);
 }
 
+void CEqumentTree::updateRecord(DeviceRecord* r) {
+    QTreeWidgetItem* node = itemFor(r, -1);
+    if (!node) return;
+    QSignalBlocker block(this);
+    bool wasCurrent = currentItem() && currentItem()->parent() == node;
+    qDeleteAll(node->takeChildren());
+    for (const auto& s : r->subSlots) {
+        if (s.id == 0) continue;
+        auto* sub = new QTreeWidgetItem(node, {QString::fromStdString(subNodeText(s))});
+        sub->setIcon(0, style()->standardIcon(QStyle::SP_FileIcon));
+        sub->setData(0, kRecordRole, QVariant::fromValue<void*>(r));
+        sub->setData(0, kSubIdRole, static_cast<int>(s.id));
+    }
+    node->setExpanded(true);
+    if (wasCurrent) setCurrentItem(node);
+}
+
 void CEqumentTree::setRecords(std::vector<std::unique_ptr<DeviceRecord>> records) {
     clearRecords();
     QSignalBlocker block(this);

@@ -27,6 +27,8 @@ public:
     // Deletes the branch with its records and recreates the root, selected. The caller has
     // closed their handles (on the device thread) before.
     void clearRecords();
+    // The record's sub modules listed again (after an upgrade changed what they report).
+    void updateRecord(DeviceRecord* r);
     const std::vector<std::unique_ptr<DeviceRecord>>& records() const { return records_; }
 
     Mode mode() const { return mode_; }

@@ -18,6 +18,8 @@
 #include "dialogs/CDlgLogin.h"
 #include "dialogs/CDlgSetColor.h"
 #include "dialogs/CDlgUsbSearch.h"
+#include "dialogs/CUsbDownDlg.h"
+#include "device/SubUpgrade.h"
 #include "views/CDlgWorkSpace.h"
 #include "views/CEqumentTree.h"
 #include "views/CVexaDeskView.h"
@@ -153,8 +155,10 @@ void CMainFrame::buildCommands() {
     // runs underneath them (connected first, so it runs before the command's own handler).
     for (int id : {ID_UPGRADE_MAIN, ID_UPGRADE_SUB, ID_DOWNLOAD_CONFIG, ID_DOWNLOAD_IO})
         connect(command(id), &QAction::triggered, this, [this] { view_->workspace()->setPeriodicRefresh(false); });
-    // Commands that come with the mapping and upgrade screens stay off until then.
-    for (int id : {ID_DOWNLOAD_CONFIG, ID_DOWNLOAD_IO, ID_UPGRADE_MAIN, ID_UPGRADE_SUB}) command(id)->setEnabled(false);
+    connect(command(ID_UPGRADE_MAIN), &QAction::triggered, this, &CMainFrame::onUpgradeCoupler);
+    connect(command(ID_UPGRADE_SUB), &QAction::triggered, this, &CMainFrame::onUpgradeSubModule);
+    connect(command(ID_DOWNLOAD_CONFIG), &QAction::triggered, this, &CMainFrame::onDownloadConfig);
+    connect(command(ID_DOWNLOAD_IO), &QAction::triggered, this, &CMainFrame::onDownloadIo);
 }
 
 void CMainFrame::updateCommands() {
@@ -167,6 +171,12 @@ void CMainFrame::updateCommands() {
     command(ID_GET_INFO)->setEnabled(idle);
     command(ID_LOGIN)->setEnabled(idle);
     command(ID_REBOOT)->setEnabled(idle && selected && subId <= 0);
+    command(ID_UPGRADE_MAIN)->setEnabled(idle);
+    command(ID_UPGRADE_SUB)->setEnabled(idle && !subUpgradeRunning());
+    // The mapping commands are for the USB coupler itself.
+    bool coupler = selected && subId <= 0 && r->type == kUsbCouplerType;
+    command(ID_DOWNLOAD_CONFIG)->setEnabled(idle && coupler);
+    command(ID_DOWNLOAD_IO)->setEnabled(idle && coupler);
     if (selected) {
         QString text = QString::fromStdString(subId > 0 ? subNodeText(*r->slotWithId(subId)) : couplerNodeText(*r));
         panes_[1]->setText(text);
@@ -243,6 +253,89 @@ void CMainFrame::onLogin() {
     bool wasLoggedIn = r->loggedIn;
     CDlgLogin dlg(*r, thread_, this);
     if (dlg.exec() == QDialog::Accepted && !wasLoggedIn) tree_->reselect();
+}
+
+void CMainFrame::onUpgradeCoupler() {
+    auto* g = CKNetCom2Global::Instance();
+    DeviceRecord* r = nullptr;
+    int subId = -1;
+    if (!tree_->selectedDevice(r, subId)) {
+        if (g) g->MessageBoxById(this, 0xF009, 0, 0);
+        return;
+    }
+    if (subId > 0) {
+        if (g) g->MessageBoxById(this, 0xF01C, 0, 0);
+        return;
+    }
+    if (!r->loggedIn) {
+        if (g) g->MessageBoxById(this, 0xF014, 1, 0);
+        return;
+    }
+    runCouplerUpgrade(this, thread_, *r);
+    view_->workspace()->loadSelected();
+}
+
+void CMainFrame::onUpgradeSubModule() {
+    auto* g = CKNetCom2Global::Instance();
+    DeviceRecord* r = nullptr;
+    int subId = -1;
+    if (!tree_->selectedDevice(r, subId) || subId <= 0) {
+        if (g) g->MessageBoxById(this, 0xF01D, 0, 0);
+        return;
+    }
+    if (!r->loggedIn) {
+        if (g) g->MessageBoxById(this, 0xF014, 1, 0);
+        return;
+    }
+    updateCommands();
+    runSubUpgrade(this, thread_, *r, subId, [this, r](int) {
+        // What the sub modules report may have changed (a module left its boot loader).
+        thread_.run<int>(
+            this, [r] { return listSubModules(*r); },
+            [this, r](int) {
+                tree_->updateRecord(r);
+                updateCommands();
+                view_->workspace()->loadSelected();
+            });
+    });
+}
+
+void CMainFrame::onDownloadConfig() {
+    DeviceRecord* r = nullptr;
+    int subId = -1;
+    if (!tree_->selectedDevice(r, subId) || subId > 0 || r->type != kUsbCouplerType) {
+        if (auto* g = CKNetCom2Global::Instance()) g->MessageBoxById(this, 0xF01C, 0, 0);
+        return;
+    }
+    if (!r->loggedIn) {
+        if (auto* g = CKNetCom2Global::Instance()) g->MessageBoxById(this, 0xF014, 1, 0);
+        return;
+    }
+    CUsbDownDlg dlg(*r, thread_, this);
+    dlg.exec();
+}
+
+void CMainFrame::onDownloadIo() {
+    DeviceRecord* r = nullptr;
+    int subId = -1;
+    if (!tree_->selectedDevice(r, subId) || subId > 0 || r->type != kUsbCouplerType) {
+        if (auto* g = CKNetCom2Global::Instance()) g->MessageBoxById(this, 0xF01C, 0, 0);
+        return;
+    }
+    if (!r->loggedIn) {
+        if (auto* g = CKNetCom2Global::Instance()) g->MessageBoxById(this, 0xF014, 1, 0);
+        return;
+    }
+    thread_.run<int>(
+        this, [r] { return downloadIo(*r); },
+        [this](int rc) {
+            auto* g = CKNetCom2Global::Instance();
+            if (!g) return;
+            if (rc != 0)
+                g->MessageBoxText(this, tr("下载IO出错 err=%1").arg(rc).toStdString(), 2, 0);
+            else
+                g->MessageBoxText(this, tr("下载IO配置成功").toStdString(), 0, 0);
+        });
 }
 
 void CMainFrame::applyStoredColours() {

@@ -54,6 +54,10 @@ public:
     void onLogin();
     void onColours();
     void onAbout();
+    void onUpgradeCoupler();     // 0x8021
+    void onUpgradeSubModule();   // 0x8023
+    void onDownloadConfig();     // 0x8025
+    void onDownloadIo();         // 0x8026
     // Takes records found elsewhere (a search already run) into the tree.
     void adoptRecords(std::vector<std::unique_ptr<struct DeviceRecord>> records);
 

@@ -46,7 +46,7 @@ double valueAt(const std::vector<double>& values, std::size_t index) {
 CTrendView::CTrendView(QWidget* parent) : QWidget(parent) {
     chart_ = new QChart;
     chart_->legend()->setVisible(true);
-    chart_->legend()->setAlignment(Qt::AlignBottom);
+    chart_->legend()->setAlignment(Qt::AlignRight);
     chart_->setAnimationOptions(QChart::NoAnimation);  // a refresh every 800 ms outruns animations
     axisX_ = new QDateTimeAxis;
     axisX_->setFormat(QStringLiteral("HH:mm:ss"));
@@ -204,7 +204,10 @@ void CTrendView::replot() {
 
 void CTrendView::updateAxes() {
     const qint64 newest = samples_.empty() ? QDateTime::currentMSecsSinceEpoch() : samples_.back().t;
-    const qint64 oldest = newest - windowMinutes_ * kMinuteMs;
+    // Until the samples fill the window the plot starts at the first one, so a fresh trend is
+    // not squeezed against the right border.
+    qint64 oldest = newest - windowMinutes_ * kMinuteMs;
+    if (!samples_.empty() && samples_.front().t > oldest) oldest = std::min(samples_.front().t, newest - 1000);
     axisX_->setRange(QDateTime::fromMSecsSinceEpoch(oldest), QDateTime::fromMSecsSinceEpoch(newest));
 
     double lo = std::numeric_limits<double>::infinity();
@@ -226,6 +229,7 @@ void CTrendView::updateAxes() {
         hi += pad;
     }
     axisY_->setRange(lo, hi);
+    axisY_->applyNiceNumbers();
 }
 
 bool CTrendView::exportCsv(const QString& path, QString* error) const {

@@ -144,10 +144,10 @@ int CHidMapping::readIoMap() {
     int count = link.reply()[kIoCountAt];
     for (int i = 0; i < count; ++i) {
         const std::uint8_t index = static_cast<std::uint8_t>(i);
-        // An entry that does not come, or comes for another index, is left out.
-        if (link.Exchange(kIoQuery, &index, 1) != RC_OK || !link.has(kIoWordAt + kIoWordBytes - 1) ||
-            link.reply()[kIoEchoAt] != index)
-            continue;
+        // A list with a gap would be taken for the coupler's whole mapping: an entry that does
+        // not come, or comes short or for another index, fails the read.
+        if (int rc = link.Exchange(kIoQuery, &index, 1); rc != RC_OK) return rc;
+        if (!link.has(kIoWordAt + kIoWordBytes - 1) || link.reply()[kIoEchoAt] != index) return RC_HID_NOT_OK;
         IoWord w;
         std::memcpy(w.data(), link.reply() + kIoWordAt, kIoWordBytes);
         ioMap_.push_back(w);
@@ -171,10 +171,10 @@ int CHidMapping::readSpdoLists() {
         for (int i = 0; i < counts[l]; ++i) {
             const std::uint8_t query[3] = {info.list, static_cast<std::uint8_t>(i >> 8),
                                            static_cast<std::uint8_t>(i & 0xFF)};
-            if (link.Exchange(kSpdoQuery, query, sizeof query) != RC_OK ||
-                !link.has(kListEntryAt + info.entryBytes - 1) || link.reply()[kListEchoAt] != info.list ||
+            if (int rc = link.Exchange(kSpdoQuery, query, sizeof query); rc != RC_OK) return rc;
+            if (!link.has(kListEntryAt + info.entryBytes - 1) || link.reply()[kListEchoAt] != info.list ||
                 be16(link.reply() + kListIndexAt) != i)
-                continue;
+                return RC_HID_NOT_OK;
             const std::uint8_t* p = link.reply() + kListEntryAt;
             switch (info.list) {
                 case kListSdo: {

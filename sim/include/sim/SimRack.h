@@ -170,6 +170,9 @@ public:
     // false gives the transport's error reply.
     virtual bool writeRegisters(int start, const std::uint8_t* data, int len) = 0;
     virtual bool readRegisters(int start, int count, std::uint8_t* out) = 0;
+    // True once its work is done (an image taken whole): the module then goes back to its
+    // firmware when the USB coupler is told the upgrade ended (7E 05 84) or reboots.
+    virtual bool finished() const { return false; }
 };
 
 // Called on the device thread (rack lock held: do not call SimCoupler accessors from inside)
@@ -204,7 +207,9 @@ public:
     bool hasSub(int position) const;
     Identity subIdentity(int position) const;  // as reported (type 0x9999 in the boot loader)
     // Boot loaders: position 0 is the coupler itself (RS-485 couplers have one), 1..8 a sub
-    // module. A device stays in its boot loader until the rack is destroyed.
+    // module. A device stays in its boot loader until the rack is destroyed, except a sub module
+    // of a USB coupler whose boot loader finished an image: it reports its own type again once
+    // the coupler is told the upgrade ended (7E 05 84) or reboots.
     bool inBootLoader(int position) const;
     bool enterBootLoader(int position);  // as if told to; false for no such device
     // Runs `fn` on the device's built-in boot loader under the rack lock: configure it, inject

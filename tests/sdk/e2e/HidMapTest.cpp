@@ -234,33 +234,42 @@ TEST_F(HidMapTest, GarbledOrShortCountsAreABadReplyAtOnce) {
     EXPECT_EQ(n.io, 5);
 }
 
-TEST_F(HidMapTest, EntriesThatDoNotArriveWholeAreLeftOut) {
+TEST_F(HidMapTest, AnEntryThatDoesNotArriveWholeFailsTheReadBack) {
     ASSERT_NO_FATAL_FAILURE(openCoupler());
     coupler->setCanOpenImage(sampleImage());
     using sim::HidScriptKind;
-    // I/O entry 0 refused, entry 1 cut short, entry 2 answered for index 3, entry 4 lost.
-    coupler->pushHidScript({0x34, {0}, HidScriptKind::Refuse, {}});
-    coupler->pushHidScript({0x34, {1}, HidScriptKind::Reply, {1, 0x01, 0x00}});
-    coupler->pushHidScript({0x34, {2}, HidScriptKind::Reply, {3, 1, 1, 0x40, 3}});
-    coupler->pushHidScript({0x34, {4}, HidScriptKind::Lose, {}});
-    // SDO entry 1 answered as TPDO entry 1; TPDO entry 0 carries only 5 of its 6 bytes; RPDO
-    // entry 2 answered for index 0x0102.
-    coupler->pushHidScript({0x24, {2, 0, 1}, HidScriptKind::Reply, {0, 0, 1, 1, 0, 1, 0x40, 1, 0}});
-    coupler->pushHidScript({0x24, {0, 0, 0}, HidScriptKind::Reply, {0, 0, 0, 0, 0, 1, 0x40, 1}});
-    coupler->pushHidScript({0x24, {1, 0, 2}, HidScriptKind::Reply, {1, 1, 2, 2, 1, 2, 0x60, 1, 0}});
+    // A list with a gap would pass for the coupler's whole mapping: any entry that is refused,
+    // lost, cut short or answered for another place fails the read, and nothing stays behind.
+    const struct {
+        sim::HidScript script;
+        int rc;
+    } cases[] = {
+        {{0x34, {0}, HidScriptKind::Refuse, {}}, RC_HID_NOT_OK},
+        {{0x34, {1}, HidScriptKind::Reply, {1, 0x01, 0x00}}, RC_HID_NOT_OK},     // cut short
+        {{0x34, {2}, HidScriptKind::Reply, {3, 1, 1, 0x40, 3}}, RC_HID_NOT_OK},  // for index 3
+        {{0x34, {4}, HidScriptKind::Lose, {}}, RC_HID_NO_REPLY},
+        {{0x24, {2, 0, 1}, HidScriptKind::Reply, {0, 0, 1, 1, 0, 1, 0x40, 1, 0}}, RC_HID_NOT_OK},  // as TPDO 1
+        {{0x24, {0, 0, 0}, HidScriptKind::Reply, {0, 0, 0, 0, 0, 1, 0x40, 1}}, RC_HID_NOT_OK},     // 5 of 6 bytes
+        {{0x24, {1, 0, 2}, HidScriptKind::Reply, {1, 1, 2, 2, 1, 2, 0x60, 1, 0}}, RC_HID_NOT_OK},  // for 0x0102
+        {{0x24, {1, 0, 2}, HidScriptKind::Lose, {}}, RC_HID_NO_REPLY},
+    };
+    for (const auto& c : cases) {
+        coupler->pushHidScript(c.script);
+        MapCounts n;
+        EXPECT_EQ(mapInfo(handle, n), c.rc) << int(c.script.command) << " " << int(c.script.payloadPrefix.at(0));
+        EXPECT_EQ(n.io + n.sdo + n.tpdo + n.rpdo, 0);
+        std::uint8_t buf[12];
+        std::memset(buf, kGuard, sizeof buf);
+        EXPECT_EQ(KO_HidGetTPDOMap(handle, buf, 2), RC_OK);
+        EXPECT_EQ(buf[0], kGuard);  // the lists of a failed read are empty, not partial
+    }
+    // With every entry answered the read is whole again.
     MapCounts n;
     ASSERT_EQ(mapInfo(handle, n), RC_OK);
-    EXPECT_EQ(n.io, 1);
-    EXPECT_EQ(n.sdo, 1);
-    EXPECT_EQ(n.tpdo, 2);
-    EXPECT_EQ(n.rpdo, 2);
-    int word = 0;
-    ASSERT_EQ(KO_HidGetIOMap(handle, &word, 1), RC_OK);
-    auto ioMap = coupler->canOpenImage().ioMap;
-    EXPECT_EQ(0, std::memcmp(&word, ioMap[3].data(), 4));
-    auto tpdo = pdoList(handle, 2, false);
-    EXPECT_EQ(tpdo[0][0], 1);
-    EXPECT_EQ(tpdo[1][0], 2);
+    EXPECT_EQ(n.io, 5);
+    EXPECT_EQ(n.sdo, 2);
+    EXPECT_EQ(n.tpdo, 3);
+    EXPECT_EQ(n.rpdo, 3);
 }
 
 TEST_F(HidMapTest, DownloadsReportBeginAndEndFailures) {

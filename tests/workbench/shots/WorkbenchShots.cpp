@@ -4,13 +4,22 @@
 //
 //   workbench-shots <language index 0|1> <output folder> [sub module id, default 7]
 //
-// Writes <folder>/<lang>-search.png (the USB search, mid-search), <lang>-login.png and
-// <lang>-main.png (main window, sub module selected, both pages read and expanded).
+// Writes <folder>/<lang>-search.png (the USB search, mid-search), <lang>-login.png,
+// <lang>-main.png (main window, sub module selected, both pages read and expanded), then on the
+// analog input module at id 1: <lang>-edit.png (a drop-down of its configuration open),
+// <lang>-trend.png (the trend of its live inputs after ~15 s of refreshes) and
+// <lang>-calibration.png (the message a finished calibration gives, over the main window).
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QSplitter>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -24,6 +33,8 @@
 #include <string>
 #include <vector>
 
+#include <VexaSdk.h>
+
 #include "TempDir.h"
 #include "dialogs/CDlgLogin.h"
 #include "dialogs/CDlgUsbSearch.h"
@@ -31,10 +42,16 @@
 #include "views/CDlgWorkSpace.h"
 #include "views/CEqumentTree.h"
 #include "views/CMainFrame.h"
+#include "views/CTrendView.h"
 #include "views/CVexaDeskApp.h"
 #include "views/CVexaDeskView.h"
 
 namespace fs = std::filesystem;
+
+// The analog input module of the built-in rack: live inputs, drop-downs and a calibration.
+constexpr int kEditId = 1;
+// About 15 s of refreshes: most of one swing of the simulated inputs.
+constexpr int kTrendSamples = 15000 / vexadesk::CDlgWorkSpace::kRefreshMs;
 
 namespace {
 
@@ -80,6 +97,43 @@ bool save(const QPixmap& pm, const QString& file) {
     return true;
 }
 
+// The window with a separate top-level one (a message box, an open drop-down list) painted
+// where the screen shows it: a grab of the window alone leaves such windows out. Without a
+// window manager they have no frame of their own, so a box gets a thin border.
+QPixmap grabWithOverlay(QWidget& window, QWidget* overlay, bool border) {
+    QPixmap pm = window.grab();
+    if (!overlay || !overlay->isVisible()) return pm;
+    const QPixmap top = overlay->grab();
+    QPoint at = overlay->mapToGlobal(QPoint()) - window.mapToGlobal(QPoint());
+    // A box placed off the window (no parent position known) is shown centred instead.
+    if (!QRect(QPoint(), pm.size()).contains(QRect(at, top.size())))
+        at = QPoint((pm.width() - top.width()) / 2, (pm.height() - top.height()) / 2);
+    QPainter p(&pm);
+    p.drawPixmap(at, top);
+    if (border) {
+        // The caption a window manager would show above the box.
+        const int band = overlay->fontMetrics().height() + 8;
+        const QRect title(at.x(), at.y() - band, top.width(), band);
+        p.fillRect(title, QColor(0xDD, 0xE3, 0xEA));
+        p.setPen(QColor(0x20, 0x20, 0x20));
+        p.setFont(overlay->font());
+        p.drawText(title.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft, overlay->windowTitle());
+        p.setPen(QColor(0x70, 0x70, 0x70));
+        p.drawRect(QRect(title.topLeft(), QSize(top.width(), top.height() + band)).adjusted(-1, -1, 0, 0));
+    }
+    return pm;
+}
+
+// The first editable row with at least two options on `grid`'s page, or null.
+vexadesk::CatalogNode* firstOptionRow(vexadesk::CNetProGrid* grid) {
+    if (!grid) return nullptr;
+    for (auto& n : grid->page()->nodes)
+        if (!n->isCategory() && n->options.size() >= 2 && n->readonly == 0 && !grid->isReadOnly(n.get()) &&
+            grid->itemOf(n.get()))
+            return n.get();
+    return nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,7 +168,10 @@ int main(int argc, char** argv) {
     auto searchDlg = [&] { return qobject_cast<vexadesk::CDlgUsbSearch*>(modal()); };
     auto loginDlg = [&] { return qobject_cast<vexadesk::CDlgLogin*>(modal()); };
     int failures = 0;
-    std::chrono::steady_clock::time_point settleUntil;
+    std::chrono::steady_clock::time_point settleUntil, trendFrom;
+    vexadesk::CatalogNode* editRow = nullptr;
+    QComboBox* editCombo = nullptr;
+    QList<int> splitSizes;
 
     std::vector<Step> steps = {
         {"search dialog with a device listed",
@@ -159,12 +216,122 @@ int main(int argc, char** argv) {
         {"layout settled", [&] { return std::chrono::steady_clock::now() >= settleUntil; },
          [&] {
              failures += !save(frame.grab(), prefix + "main.png");
-             app.exit(failures ? 1 : 0);
+             QTreeWidgetItem* item = frame.tree()->itemFor(frame.tree()->records()[0].get(), kEditId);
+             if (!item) {
+                 std::fprintf(stderr, "workbench-shots: no sub module %d on the rack\n", kEditId);
+                 ++failures;
+                 app.exit(1);
+                 return;
+             }
+             dataDone = false;
+             frame.tree()->setCurrentItem(item);
          }},
+        {"the analog input module read", [&] { return dataDone && !modal() && !ws->busy(); },
+         [&] {
+             auto* grid = ws->configGrid();
+             grid->expandCollapseAll(1);
+             if (ws->dataGrid()) ws->dataGrid()->expandCollapseAll(1);
+             editRow = firstOptionRow(grid);
+             QTreeWidgetItem* item = editRow ? grid->itemOf(editRow) : nullptr;
+             QWidget* cell = item ? grid->tree()->itemWidget(item, 1) : nullptr;
+             editCombo = qobject_cast<QComboBox*>(cell);
+             if (!editCombo && cell) editCombo = cell->findChild<QComboBox*>();
+             if (!editCombo) {
+                 std::fprintf(stderr, "workbench-shots: no drop-down row on sub module %d\n", kEditId);
+                 ++failures;
+                 app.exit(1);
+                 return;
+             }
+             grid->tree()->setCurrentItem(item, 0);
+             grid->tree()->scrollToItem(item, QAbstractItemView::PositionAtTop);
+             editCombo->showPopup();
+             // The pointer rests on another choice than the one the module holds.
+             QAbstractItemView* list = editCombo->view();
+             const int other = editCombo->currentIndex() == 1 ? 2 % editCombo->count() : 1;
+             list->setCurrentIndex(list->model()->index(other, 0));
+             settleUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+         }},
+        {"drop-down open", [&] { return std::chrono::steady_clock::now() >= settleUntil; },
+         [&] {
+             failures += !save(grabWithOverlay(frame, editCombo->view()->window(), false), prefix + "edit.png");
+             editCombo->hidePopup();
+             // The trend gets most of the height, as a person watching it would arrange it.
+             if (auto* split = ws->findChild<QSplitter*>()) {
+                 splitSizes = split->sizes();
+                 const int total = splitSizes.value(0) + splitSizes.value(1);
+                 split->setSizes({total / 4, total - total / 4});
+             }
+             if (auto* tabs = ws->findChild<QTabWidget*>()) tabs->setCurrentWidget(ws->trend());
+             // The shortest window, as for a first look: a few seconds of data are not a sliver.
+             ws->trend()->setWindowMinutes(1);
+             trendFrom = std::chrono::steady_clock::now();
+             ws->setPeriodicRefresh(true);
+         }},
+        {"trend samples",
+         [&] {
+             const auto waited = std::chrono::steady_clock::now() - trendFrom;
+             return ws->trend()->sampleCount() >= kTrendSamples ||
+                    (waited > std::chrono::seconds(20) && ws->trend()->sampleCount() > 1);
+         },
+         [&] { settleUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(300); }},
+        {"trend drawn", [&] { return std::chrono::steady_clock::now() >= settleUntil; },
+         [&] {
+             failures += !save(frame.grab(), prefix + "trend.png");
+             ws->setPeriodicRefresh(false);
+             if (auto* split = ws->findChild<QSplitter*>(); split && splitSizes.size() == 2) split->setSizes(splitSizes);
+             if (auto* tabs = ws->findChild<QTabWidget*>()) tabs->setCurrentIndex(0);
+         }},
+        {"refreshes stopped", [&] { return !ws->busy() && !ws->commandRunning(); },
+         [&] {
+             vexadesk::CatalogNode* calib = nullptr;
+             if (auto* grid = ws->dataGrid())
+                 for (auto& n : grid->page()->nodes)
+                     if (!n->isCategory() && n->cmd == "SET_CMD_CALIB_W") calib = n.get();
+             if (!calib) {
+                 std::fprintf(stderr, "workbench-shots: no calibration row on sub module %d\n", kEditId);
+                 ++failures;
+                 app.exit(1);
+                 return;
+             }
+             ws->dataGrid()->tree()->setCurrentItem(ws->dataGrid()->itemOf(calib), 0);
+             ws->dataGrid()->tree()->scrollToItem(ws->dataGrid()->itemOf(calib), QAbstractItemView::PositionAtCenter);
+             ws->runSendDataRow(calib);
+         }},
+        {"calibration polled twice",
+         [&] {
+             auto* bar = ws->findChild<QProgressBar*>();
+             return bar && bar->isVisible() && bar->value() >= 2;
+         },
+         [&] {
+             // The simulated module never finishes a calibration by itself: its result register
+             // is set as the module would, so the next poll finds it done. It goes through the
+             // device thread's own handle (the library serialises its calls), which is busy
+             // polling and could not take a job of ours before the polls end.
+             vexadesk::SubSlot* slot = frame.tree()->records()[0]->slotWithId(kEditId);
+             KO_SUBHANDLE s = slot ? slot->handle.load() : nullptr;
+             if (!s || KO_ResetSubDevProperty(s) != RC_OK || KO_ModifySubDevProperty(s, "SET_CMD_CALIB_R", "1") != RC_OK ||
+                 KO_SubmitSubDevProperty(s) != RC_OK)
+                 std::fprintf(stderr, "workbench-shots: cannot finish the calibration; the failure is shown\n");
+         }},
+        {"calibration message", [&] { return qobject_cast<QMessageBox*>(modal()) != nullptr; },
+         [&] { settleUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(300); }},
+        {"message drawn", [&] { return std::chrono::steady_clock::now() >= settleUntil; },
+         [&] {
+             auto* box = qobject_cast<QMessageBox*>(modal());
+             if (!box) {
+                 ++failures;
+                 app.exit(1);
+                 return;
+             }
+             failures += !save(grabWithOverlay(frame, box, true), prefix + "calibration.png");
+             QTimer::singleShot(0, box, [box] { box->accept(); });
+         }},
+        {"calibration ended", [&] { return !modal() && !ws->commandRunning(); },
+         [&] { app.exit(failures ? 1 : 0); }},
     };
 
     std::size_t next = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(75);
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (next >= steps.size()) return;
