@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Pictures of the workbench for people: main window, USB search, login, a module being edited,
-# the live trend and a calibration's message, in Chinese and in English, taken on the built-in
-# simulated rack under a virtual X server into docs/screenshots/.
+# the live trend, a calibration's message, the PDO mapping editor and a sub module's upgrade in
+# the upgrade library's dialog, in Chinese and in English, taken on the built-in simulated rack
+# under a virtual X server into docs/screenshots/.
 #   scripts/screenshots.sh            (BUILD_DIR=build by default; JOBS=2)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,9 +24,9 @@ cmake --build "$BUILD_DIR" --target VexaDesk workbench-shots -j"$JOBS"
 
 mkdir -p "$OUT"
 for lang in 0 1; do
-  # A fresh server per language; the program ends itself (or times out) within 75 s; about 15 s
-  # of it is the trend collecting live values.
-  QT_QPA_PLATFORM=xcb timeout 120 xvfb-run -a -s "-screen 0 1280x900x24" \
+  # A fresh server per language; the program ends itself (or times out) within 150 s; about 15 s
+  # of it is the trend collecting live values, some more the upgrade's transfer.
+  QT_QPA_PLATFORM=xcb timeout 200 xvfb-run -a -s "-screen 0 1280x900x24" \
     "$BUILD_DIR/tools/workbench-shots" "$lang" "$OUT"
 done
 ls -l "$OUT"/*.png

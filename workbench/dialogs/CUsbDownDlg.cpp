@@ -143,7 +143,8 @@ void CUsbDownDlg::buildUi() {
         auto* g = new QGridLayout(box);
         channels = new QListWidget(box);
         offsets = new QListWidget(box);
-        offsets->setMaximumWidth(70);
+        offsets->setMaximumWidth(60);
+        channels->setMinimumWidth(channels->fontMetrics().horizontalAdvance(QStringLiteral("VEXA-0000(ID:8) DATA_OUTSHOW_00 [U16]")) + 24);
         add = new QPushButton(addText, box);
         g->addWidget(channels, 0, 0);
         g->addWidget(offsets, 0, 1);
@@ -155,7 +156,7 @@ void CUsbDownDlg::buildUi() {
     auto* sides = new QVBoxLayout;
     sides->addWidget(sideBox(tr("输入通道"), inChannels_, inOffsets_, addIn_, tr("添加输入 >>")));
     sides->addWidget(sideBox(tr("输出通道"), outChannels_, outOffsets_, addOut_, tr("添加输出 >>")));
-    editor->addLayout(sides, 1);
+    editor->addLayout(sides, 3);
     for (int w = 0; w < PdoLayout::kInputWords; ++w) inOffsets_->addItem(QString::number(w));
     for (int w = 0; w < PdoLayout::kOutputWords; ++w) outOffsets_->addItem(QString::number(w));
     connect(addIn_, &QPushButton::clicked, this, &CUsbDownDlg::addInput);
@@ -179,6 +180,7 @@ void CUsbDownDlg::buildUi() {
         auto* l = new QVBoxLayout(box);
         readLists_[i] = new QTreeWidget(box);
         readLists_[i]->setRootIsDecorated(false);
+        readLists_[i]->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
         readLists_[i]->setHeaderLabels(i == 0 ? QStringList{tr("对象"), tr("说明")}
                                               : QStringList{tr("偏移"), tr("PDO"), tr("ID"), tr("寄存器"), tr("长度")});
         l->addWidget(readLists_[i]);
@@ -241,6 +243,16 @@ QString CUsbDownDlg::channelText(const IoMapRecord& c) const {
 }
 
 void CUsbDownDlg::onOpened(std::vector<IoMapRecord> channels, int nodeAddress, MapReadBack map) {
+    // A channel the catalog has no I/O name for is named by its key, so that the PDO entries
+    // say what they carry.
+    if (auto* g = CKNetCom2Global::Instance())
+        for (const auto& c : channels)
+            if (g->IoMsgs().name(c.type, c.reg).empty() && c.key[0]) {
+                IoMsgRecord r;
+                r.addr = c.reg;
+                r.name.assign(c.key, strnlen(c.key, sizeof c.key));
+                g->IoMsgs().add(c.type, r);
+            }
     layout_.setChannels(channels);
     layout_.setNodeAddress(nodeAddress);
     nodeLabel_->setText(tr("CANopen节点地址: %1").arg(static_cast<unsigned>(nodeAddress)));

@@ -9,15 +9,22 @@
 // analog input module at id 1: <lang>-edit.png (a drop-down of its configuration open),
 // <lang>-trend.png (the trend of its live inputs after ~15 s of refreshes) and
 // <lang>-calibration.png (the message a finished calibration gives, over the main window).
+// Then on the coupler: <lang>-mapping.png (the PDO mapping editor with inputs and outputs placed
+// in several PDOs, downloaded and read back) and <lang>-upgrade.png (the upgrade library's dialog
+// mid-transfer, a sub module of the rack in its boot loader taking a generated upgrade file).
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
+#include <QImage>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
@@ -30,12 +37,19 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
+#include <FwLoader.h>
 #include <VexaSdk.h>
 
+#include "RackUpgrade.h"
 #include "TempDir.h"
+#include "core/CGenGlobal.h"
+#include "device/CDeviceThread.h"
+#include "device/SubUpgrade.h"
+#include "dialogs/CUsbDownDlg.h"
 #include "dialogs/CDlgLogin.h"
 #include "dialogs/CDlgUsbSearch.h"
 #include "grid/CNetProGrid.h"
@@ -50,6 +64,12 @@ namespace fs = std::filesystem;
 
 // The analog input module of the built-in rack: live inputs, drop-downs and a calibration.
 constexpr int kEditId = 1;
+// The digital input module of the built-in rack: upgraded for the picture of the library's dialog.
+constexpr int kUpgradeId = 3;
+// Large enough that the transfer lasts some seconds on the simulated bus.
+constexpr std::size_t kUpgradeBytes = 96 * 1024;
+// What a picture in the documentation may weigh.
+constexpr qint64 kMaxPngBytes = 150 * 1024;
 // About 15 s of refreshes: most of one swing of the simulated inputs.
 constexpr int kTrendSamples = 15000 / vexadesk::CDlgWorkSpace::kRefreshMs;
 
@@ -66,6 +86,9 @@ void makeAppDir(const std::string& dir, int language) {
             if (f.path().extension() == ".qm")
                 fs::copy_file(f.path(), dir + "/language/" + f.path().filename().string(),
                               fs::copy_options::overwrite_existing);
+    // The boot plug-ins the upgrade library loads from the program folder.
+    if (fs::is_directory(SHOTS_DEVDLLS_DIR))
+        fs::copy(SHOTS_DEVDLLS_DIR, dir + "/devdlls", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     const std::string ini = dir + "/language/config.ini";
     std::ifstream in(ini);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -92,6 +115,20 @@ bool save(const QPixmap& pm, const QString& file) {
     if (!pm.save(file, "PNG", 0)) {
         std::fprintf(stderr, "workbench-shots: cannot write %s\n", qPrintable(file));
         return false;
+    }
+    // A picture with much smoothed text can still be large for the documentation: the lowest bits
+    // of each colour, which no reader sees, are dropped until it fits.
+    for (unsigned mask : {0xFCFCFCu, 0xF8F8F8u}) {
+        if (QFileInfo(file).size() <= kMaxPngBytes) break;
+        QImage im = pm.toImage().convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < im.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(im.scanLine(y));
+            for (int x = 0; x < im.width(); ++x) line[x] = (line[x] & mask) | 0xFF000000u;
+        }
+        if (!im.save(file, "PNG", 0)) {
+            std::fprintf(stderr, "workbench-shots: cannot write %s\n", qPrintable(file));
+            return false;
+        }
     }
     std::printf("%s\n", qPrintable(file));
     return true;
@@ -134,6 +171,63 @@ vexadesk::CatalogNode* firstOptionRow(vexadesk::CNetProGrid* grid) {
     return nullptr;
 }
 
+// Answers the workbench's questions with yes and keeps its other messages, so that the later
+// steps run without boxes of the workbench in the way; any message there is reported.
+class Answering : public name_share::IMessagePresenter {
+public:
+    int present(void*, const std::string&, const std::string& text, int, int style) override {
+        if (style == 0) messages.push_back(text);
+        return style != 0 ? QMessageBox::Yes : QMessageBox::Ok;
+    }
+    std::vector<std::string> messages;
+};
+
+// A shown top-level widget of the given object name, or null.
+QWidget* topLevelNamed(const char* name) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String(name) && w->isVisible()) return w;
+    return nullptr;
+}
+
+// A shown message box of the upgrade library's dialog, or null.
+QMessageBox* shownBox() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) return box;
+    return nullptr;
+}
+
+// Places the free channels of one side of the coupler into PDOs 0..pdos-1 as a user would: a
+// PDO selected in the tree, a channel and an image offset in the lists, "add". At most
+// `perModule` channels of a module, so that several modules show; offsets follow one another, a
+// two-word channel on an even one. Returns the entries placed.
+int placeChannels(vexadesk::CUsbDownDlg& d, bool output, int pdos, int perPdo, int perModule) {
+    const auto& channels = d.layout().channels(output);
+    int pdo = 0, used = 0, inPdo = 0, offset = 0, placed = 0;
+    std::map<int, int> ofModule;
+    for (int i = 0; i < static_cast<int>(channels.size()) && pdo < pdos; ++i) {
+        const auto& ch = channels[static_cast<std::size_t>(i)];
+        const int words = ch.lengthRegs;
+        if (words < 1 || words > 2 || !d.layout().channelFree(output, i) || ofModule[ch.subAddress] >= perModule)
+            continue;
+        if (used + words > 4 || inPdo >= perPdo) {
+            if (++pdo >= pdos) break;
+            used = 0;
+            inPdo = 0;
+        }
+        if (words == 2 && offset % 2) ++offset;
+        if (offset + words > d.layout().imageWords(output)) break;
+        d.selectNode(output, pdo);
+        if (!d.selectChannel(output, i, offset) || !d.addButton(output)->isEnabled()) continue;
+        output ? d.addOutput() : d.addInput();
+        offset += words;
+        used += words;
+        ++inPdo;
+        ++placed;
+        ++ofModule[ch.subAddress];
+    }
+    return placed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -172,6 +266,25 @@ int main(int argc, char** argv) {
     vexadesk::CatalogNode* editRow = nullptr;
     QComboBox* editCombo = nullptr;
     QList<int> splitSizes;
+    Answering answering;
+    name_share::IMessagePresenter* deskPresenter = nullptr;
+    std::unique_ptr<vexadesk::CUsbDownDlg> mapDlg;
+    std::string upgradePath;
+    bool upgradeEnded = false;
+    int upgradeRc = -1, upgradeMax = 0;
+    QWidget* upgradeDlg = nullptr;
+    auto progressOf = [&]() -> QProgressBar* {
+        return upgradeDlg ? upgradeDlg->findChild<QProgressBar*>(QStringLiteral("progress")) : nullptr;
+    };
+    auto upgradeIdle = [&] {
+        auto* exit = upgradeDlg ? upgradeDlg->findChild<QPushButton*>(QStringLiteral("exit")) : nullptr;
+        return exit && exit->isEnabled();
+    };
+    auto reportMessages = [&] {
+        for (const auto& m : answering.messages) std::fprintf(stderr, "workbench-shots: message: %s\n", m.c_str());
+        failures += static_cast<int>(answering.messages.size());
+        answering.messages.clear();
+    };
 
     std::vector<Step> steps = {
         {"search dialog with a device listed",
@@ -327,11 +440,120 @@ int main(int argc, char** argv) {
              QTimer::singleShot(0, box, [box] { box->accept(); });
          }},
         {"calibration ended", [&] { return !modal() && !ws->commandRunning(); },
-         [&] { app.exit(failures ? 1 : 0); }},
+         [&] {
+             deskPresenter = name_share::CGenGlobal::Presenter();
+             name_share::CGenGlobal::SetPresenter(&answering);
+             // The coupler's mapping editor, opened as its menu entry opens it; it reads the
+             // coupler's channels and mapping by itself.
+             mapDlg = std::make_unique<vexadesk::CUsbDownDlg>(*frame.tree()->records()[0], *desk.deviceThread(), &frame);
+             mapDlg->show();
+         }},
+        {"mapping editor read the coupler",
+         [&] { return !mapDlg->busy() && !mapDlg->layout().channels(false).empty(); },
+         [&] {
+             const int inputs = placeChannels(*mapDlg, false, 3, 3, 2);
+             const int outputs = placeChannels(*mapDlg, true, 2, 2, 2);
+             std::printf("mapping: %d inputs, %d outputs placed\n", inputs, outputs);
+             if (inputs < 2 || outputs < 2) ++failures;
+             reportMessages();
+             mapDlg->downloadAll();
+         }},
+        {"mapping downloaded", [&] { return !mapDlg->busy(); },
+         [&] {
+             reportMessages();
+             mapDlg->readMapping();
+         }},
+        {"mapping read back", [&] { return !mapDlg->busy(); },
+         [&] {
+             reportMessages();
+             mapDlg->selectNode(false, 0);
+             settleUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+         }},
+        {"mapping drawn", [&] { return std::chrono::steady_clock::now() >= settleUntil; },
+         [&] {
+             failures += !save(mapDlg->grab(), prefix + "mapping.png");
+             mapDlg->close();
+             mapDlg.reset();
+             vexadesk::DeviceRecord& rec = *frame.tree()->records()[0];
+             vexadesk::SubSlot* slot = rec.slotWithId(kUpgradeId);
+             if (!slot) {
+                 std::fprintf(stderr, "workbench-shots: no sub module %d on the rack\n", kUpgradeId);
+                 ++failures;
+                 app.exit(1);
+                 return;
+             }
+             upgradePath = appDir.path() + "/" + QStringLiteral("VEXA-%1_V1.01.upf").arg(slot->type, 4, 16, QLatin1Char('0')).toStdString();
+             if (!fwtest::writeBytes(upgradePath, boottest::upgradeFile(fwtest::makePayload(kUpgradeBytes), slot->type))) {
+                 std::fprintf(stderr, "workbench-shots: cannot write %s\n", upgradePath.c_str());
+                 ++failures;
+                 app.exit(1);
+                 return;
+             }
+             // The workbench's own hand-over (module into its boot loader, coupler told), with
+             // the library's dialog given the file. It shows modal dialogs: not from this step.
+             QTimer::singleShot(0, &frame, [&, rec = &rec] {
+                 vexadesk::runSubUpgrade(
+                     &frame, *desk.deviceThread(), *rec, kUpgradeId,
+                     [&](int rc) {
+                         upgradeRc = rc;
+                         upgradeEnded = true;
+                     },
+                     [&](const char* name, const char*, void* params) {
+                         return KB_UpdateFirwareDlg(name, upgradePath.c_str(), params);
+                     });
+             });
+         }},
+        {"upgrade dialog found the module in its boot loader",
+         [&] {
+             upgradeDlg = topLevelNamed("CUpdateFirwareDlg");
+             auto* list = upgradeDlg ? upgradeDlg->findChild<QTreeWidget*>(QStringLiteral("devices")) : nullptr;
+             return list && upgradeIdle() && list->topLevelItemCount() > 0 &&
+                    list->topLevelItem(0)->data(0, Qt::UserRole).toInt() >= 0;
+         },
+         [&] {
+             auto* list = upgradeDlg->findChild<QTreeWidget*>(QStringLiteral("devices"));
+             list->setCurrentItem(list->topLevelItem(0));
+             upgradeMax = progressOf()->maximum();
+             upgradeDlg->findChild<QPushButton*>(QStringLiteral("upgrade"))->click();
+         }},
+        {"upgrade part-way",
+         [&] {
+             auto* bar = progressOf();
+             return bar && (bar->value() >= upgradeMax * 2 / 5 || shownBox());
+         },
+         [&] {
+             auto* bar = progressOf();
+             if (shownBox() || bar->value() >= upgradeMax) {
+                 std::fprintf(stderr, "workbench-shots: the upgrade ended before a picture (%d/%d)\n", bar->value(), upgradeMax);
+                 ++failures;
+             } else {
+                 failures += !save(upgradeDlg->grab(), prefix + "upgrade.png");
+             }
+         }},
+        {"upgrade finished", [&] { return shownBox() != nullptr; },
+         [&] {
+             QMessageBox* box = shownBox();
+             std::printf("upgrade: %s\n", qPrintable(box->text()));
+             QTimer::singleShot(0, box, [box] { box->buttons().isEmpty() ? box->accept() : box->buttons().front()->click(); });
+         }},
+        {"upgrade dialog idle again", [&] { return !shownBox() && upgradeIdle(); },
+         [&] {
+             QTimer::singleShot(0, upgradeDlg, [d = upgradeDlg] { d->findChild<QPushButton*>(QStringLiteral("exit"))->click(); });
+         }},
+        {"coupler back after the upgrade", [&] { return upgradeEnded; },
+         [&] {
+             if (upgradeRc != vexadesk::kSubUpgradeDone) {
+                 std::fprintf(stderr, "workbench-shots: the upgrade's hand-over ended with %d\n", upgradeRc);
+                 ++failures;
+             }
+             reportMessages();
+             name_share::CGenGlobal::SetPresenter(deskPresenter);
+             app.exit(failures ? 1 : 0);
+         }},
     };
 
     std::size_t next = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(75);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(150);
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (next >= steps.size()) return;
@@ -339,6 +561,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "workbench-shots: timed out waiting for: %s\n", steps[next].what);
             poll.stop();
             if (QWidget* m = modal()) QTimer::singleShot(0, m, [m] { m->close(); });
+            if (QMessageBox* box = shownBox()) QTimer::singleShot(0, box, [box] { box->close(); });
             app.exit(1);
             return;
         }
