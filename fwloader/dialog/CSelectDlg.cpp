@@ -1,5 +1,6 @@
 #include "CSelectDlg.h"
 
+#include <QCoreApplication>
 #include <QButtonGroup>
 #include <QPushButton>
 #include <QRadioButton>
@@ -7,7 +8,7 @@
 
 CSelectDlg::CSelectDlg(int current, QWidget* parent) : QDialog(parent) {
     setObjectName("CSelectDlg");
-    setWindowTitle(QStringLiteral("选择 VEXA 主站模式"));
+    setWindowTitle(QCoreApplication::translate("CSelectDlg", "选择 VEXA 主站模式"));
     static constexpr const char* kTexts[] = {"以太网", "串口", "HID"};
     auto* layout = new QVBoxLayout(this);
     auto* group = new QButtonGroup(this);
@@ -18,7 +19,7 @@ CSelectDlg::CSelectDlg(int current, QWidget* parent) : QDialog(parent) {
         layout->addWidget(buttons_[i]);
     }
     buttons_[current >= 0 && current <= 2 ? current : 0]->setChecked(true);
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    auto* ok = new QPushButton(QCoreApplication::translate("CSelectDlg", "确定"), this);
     ok->setObjectName("ok");
     ok->setDefault(true);
     layout->addWidget(ok);

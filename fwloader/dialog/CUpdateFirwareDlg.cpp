@@ -1,5 +1,6 @@
 #include "CUpdateFirwareDlg.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
@@ -44,7 +45,7 @@ struct Column {
     const char* title;
     int width;
 };
-constexpr Column kColumns[] = {{"索引", 45},     {"设备系列", 75}, {"设备型号", 75},
+constexpr Column kColumns[] = {{"索引", 45},     {"设备系列", 85}, {"设备型号", 110},
                                {"序列号", 75},   {"硬件版本", 70}, {"固件版本", 70}};
 
 QString hex(const char* fmt, unsigned a, unsigned b = 0, unsigned c = 0, unsigned d = 0) {
@@ -76,37 +77,37 @@ CUpdateFirwareDlg::Row deviceRow(int index, const BootDeviceInfo& info) {
 CUpdateFirwareDlg::CUpdateFirwareDlg(const char* commName, const char* path, void* openParams, QWidget* parent)
     : QDialog(parent), openParams_(openParams), filePath_(path ? QString::fromUtf8(path) : QString()) {
     setObjectName("CUpdateFirwareDlg");
-    setWindowTitle(QStringLiteral("固件升级"));
+    setWindowTitle(QCoreApplication::translate("CUpdateFirwareDlg", "固件升级"));
 
     plugins_ = new QComboBox(this);
     plugins_->setObjectName("plugins");
-    config_ = new QPushButton(QStringLiteral("配置"), this);
+    config_ = new QPushButton(QCoreApplication::translate("CUpdateFirwareDlg", "配置"), this);
     config_->setObjectName("config");
-    search_ = new QPushButton(QStringLiteral("搜索"), this);
+    search_ = new QPushButton(QCoreApplication::translate("CUpdateFirwareDlg", "搜索"), this);
     search_->setObjectName("search");
-    exit_ = new QPushButton(QStringLiteral("退出"), this);
+    exit_ = new QPushButton(QCoreApplication::translate("CUpdateFirwareDlg", "退出"), this);
     exit_->setObjectName("exit");
     exit_->setAutoDefault(false);
 
-    auto* deviceBox = new QGroupBox(QStringLiteral("设备信息"), this);
+    auto* deviceBox = new QGroupBox(QCoreApplication::translate("CUpdateFirwareDlg", "设备信息"), this);
     devices_ = new QTreeWidget(deviceBox);
     devices_->setObjectName("devices");
     devices_->setRootIsDecorated(false);
     devices_->setSelectionMode(QAbstractItemView::SingleSelection);
     devices_->setColumnCount(static_cast<int>(std::size(kColumns)));
     QStringList titles;
-    for (const Column& c : kColumns) titles << QString::fromUtf8(c.title);
+    for (const Column& c : kColumns) titles << QCoreApplication::translate("CUpdateFirwareDlg", c.title);
     devices_->setHeaderLabels(titles);
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) devices_->setColumnWidth(i, kColumns[i].width);
     (new QVBoxLayout(deviceBox))->addWidget(devices_);
 
-    auto* fileBox = new QGroupBox(QStringLiteral("选择升级文件"), this);
+    auto* fileBox = new QGroupBox(QCoreApplication::translate("CUpdateFirwareDlg", "选择升级文件"), this);
     path_ = new QLineEdit(filePath_, fileBox);
     path_->setObjectName("path");
     path_->setReadOnly(true);
     browse_ = new QPushButton(QStringLiteral(">>"), fileBox);
     browse_->setObjectName("browse");
-    upgrade_ = new QPushButton(QStringLiteral("升级"), fileBox);
+    upgrade_ = new QPushButton(QCoreApplication::translate("CUpdateFirwareDlg", "升级"), fileBox);
     upgrade_->setObjectName("upgrade");
     upgrade_->setEnabled(false);
     auto* fileRow = new QHBoxLayout(fileBox);
@@ -205,7 +206,7 @@ void CUpdateFirwareDlg::onEvent(int what, long value, std::vector<Row>& rows) {
         if (value == 1) {
             KB_CloseCommDevice(upgradePlugin_);
             post(kOpenAndSearch, kStartAttempts);
-            message(QStringLiteral("升级完成"));
+            message(QCoreApplication::translate("CUpdateFirwareDlg", "升级完成"));
         } else {
             char text[KB_ERR_TEXT_SIZE] = {};
             KB_GetErrInfo(upgradeDevice_, text);
@@ -224,7 +225,7 @@ void CUpdateFirwareDlg::openAndSearch(int attempts) {
     const int plugin = selectedPlugin();
     if (KB_OpenCommDevice(plugin, openParams_) == 0) {
         setSearchButtonsVisible(true);
-        message(QStringLiteral("打开设备失败"));
+        message(QCoreApplication::translate("CUpdateFirwareDlg", "打开设备失败"));
         return;
     }
     mode_ = kSearching;
@@ -249,7 +250,7 @@ void CUpdateFirwareDlg::searchWorker(int plugin, int attempts) {
         }
         if (!rows.empty()) break;
     }
-    if (rows.empty()) rows.push_back({-1, {QStringLiteral("未找到"), QStringLiteral("需升级设备")}});
+    if (rows.empty()) rows.push_back({-1, {QCoreApplication::translate("CUpdateFirwareDlg", "未找到"), QCoreApplication::translate("CUpdateFirwareDlg", "需升级设备")}});
     const long found = rows.front().device < 0 ? 0 : static_cast<long>(rows.size());
     mode_ = kIdle;
     post(kSearchFinished, found, std::move(rows));

@@ -758,4 +758,86 @@
         <translation>VEXA-9020 answered wrongly to the end of the sub-module upgrade &#xa;</translation>
     </message>
 </context>
+<context>
+    <name>CUpdateFirwareDlg</name>
+    <message>
+        <source>固件升级</source>
+        <translation>Firmware upgrade</translation>
+    </message>
+    <message>
+        <source>配置</source>
+        <translation>Configure</translation>
+    </message>
+    <message>
+        <source>搜索</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>设备信息</source>
+        <translation>Devices</translation>
+    </message>
+    <message>
+        <source>选择升级文件</source>
+        <translation>Upgrade file</translation>
+    </message>
+    <message>
+        <source>升级</source>
+        <translation>Upgrade</translation>
+    </message>
+    <message>
+        <source>升级完成</source>
+        <translation>Upgrade finished</translation>
+    </message>
+    <message>
+        <source>打开设备失败</source>
+        <translation>Opening the device failed</translation>
+    </message>
+    <message>
+        <source>未找到</source>
+        <translation>Not found</translation>
+    </message>
+    <message>
+        <source>需升级设备</source>
+        <translation>device to upgrade</translation>
+    </message>
+    <message>
+        <source>索引</source>
+        <translation>Index</translation>
+    </message>
+    <message>
+        <source>设备系列</source>
+        <translation>Series</translation>
+    </message>
+    <message>
+        <source>设备型号</source>
+        <translation>Model</translation>
+    </message>
+    <message>
+        <source>序列号</source>
+        <translation>Serial</translation>
+    </message>
+    <message>
+        <source>硬件版本</source>
+        <translation>Hardware</translation>
+    </message>
+    <message>
+        <source>固件版本</source>
+        <translation>Firmware</translation>
+    </message>
+</context>
+<context>
+    <name>CSelectDlg</name>
+    <message>
+        <source>选择 VEXA 主站模式</source>
+        <translation>Choose the VEXA coupler transport</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+</context>
 </TS>
