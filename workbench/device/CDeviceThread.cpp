@@ -1,6 +1,32 @@
 #include "device/CDeviceThread.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+
 namespace vexadesk {
+
+namespace {
+
+const QEvent::Type kCallEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+struct CallEvent : QEvent {
+    explicit CallEvent(std::function<void()> f) : QEvent(kCallEvent), fn(std::move(f)) {}
+    std::function<void()> fn;
+};
+
+}  // namespace
+
+void CDeviceThread::deliver(std::function<void()> fn) {
+    QCoreApplication::postEvent(this, new CallEvent(std::move(fn)));
+}
+
+bool CDeviceThread::event(QEvent* e) {
+    if (e->type() == kCallEvent) {
+        static_cast<CallEvent*>(e)->fn();
+        return true;
+    }
+    return QObject::event(e);
+}
 
 CDeviceThread::CDeviceThread(QObject* parent) : QObject(parent), thread_([this] { loop(); }) {}
 
@@ -47,8 +73,7 @@ void CDeviceThread::loop() {
         if (jobs_.empty()) {
             busy_ = false;
             idle_.notify_all();
-            if (!stopping_) QMetaObject::invokeMethod(this, [this] { if (!busy_) emit busyChanged(false); },
-                                                      Qt::QueuedConnection);
+            if (!stopping_) deliver([this] { if (!busy_) emit busyChanged(false); });
         }
     }
     running_ = false;

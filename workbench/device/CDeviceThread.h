@@ -28,18 +28,18 @@ public:
     template <class R>
     void run(QObject* receiver, std::function<R()> work, std::function<void(R)> done) {
         QPointer<QObject> guard(receiver);
-        post([guard, work = std::move(work), done = std::move(done)]() mutable {
+        post([this, guard, work = std::move(work), done = std::move(done)]() mutable {
             R result = work();
-            QObject* target = guard.data();
-            if (!target) return;
-            QMetaObject::invokeMethod(
-                target,
-                [guard, done = std::move(done), result = std::move(result)]() mutable {
-                    if (guard) done(std::move(result));
-                },
-                Qt::QueuedConnection);
+            deliver([guard, done = std::move(done), result = std::move(result)]() mutable {
+                if (guard) done(std::move(result));
+            });
         });
     }
+
+    // Runs `fn` on the window thread (this object's thread). Callable from any thread: the call
+    // travels as a posted event that the window thread owns from then on, so nothing of it is
+    // touched by the posting thread afterwards.
+    void deliver(std::function<void()> fn);
 
     bool busy() const { return busy_.load(); }
     // Blocks until every posted job has run. For the few places that must not go on while a
@@ -50,6 +50,9 @@ public:
 signals:
     // A job started while none was running, or the last queued job ended.
     void busyChanged(bool busy);
+
+protected:
+    bool event(QEvent* e) override;
 
 private:
     void loop();

@@ -42,14 +42,8 @@ void onProgress(unsigned int message, intptr_t, intptr_t percent) {
     if (message != KO_UPDATE_PROGRESS_MESSAGE) return;
     CDlgUpdateFirme* target = g_progressTarget.data();
     if (!target) return;
-    QPointer<CDlgUpdateFirme> guard(target);
     const int value = static_cast<int>(percent) * CDlgUpdateFirme::kProgressRange / 100;
-    QMetaObject::invokeMethod(
-        target,
-        [guard, value] {
-            if (guard) guard->progressBar()->setValue(value);
-        },
-        Qt::QueuedConnection);
+    target->post([target, value] { target->progressBar()->setValue(value); });
 }
 
 QString tr(const char* text) { return QCoreApplication::translate("vexadesk::CDlgUpdateFirme", text); }
@@ -192,12 +186,9 @@ void CDlgUpdateFirme::setRunning(bool on) {
 
 void CDlgUpdateFirme::post(std::function<void()> fn) {
     QPointer<CDlgUpdateFirme> guard(this);
-    QMetaObject::invokeMethod(
-        this,
-        [guard, fn = std::move(fn)] {
-            if (guard) fn();
-        },
-        Qt::QueuedConnection);
+    thread_.deliver([guard, fn = std::move(fn)] {
+        if (guard) fn();
+    });
 }
 
 void CDlgUpdateFirme::startUpgrade() {

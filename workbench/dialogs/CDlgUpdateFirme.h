@@ -59,6 +59,8 @@ public:
     QPushButton* exitButton() const { return exit_; }
     QProgressBar* progressBar() const { return progress_; }
     QListWidget* statusList() const { return status_; }
+    // Runs `fn` on the window thread while this dialog lives; callable from any thread.
+    void post(std::function<void()> fn);
 
 signals:
     // The download job ended (after its last status line).
@@ -78,7 +80,6 @@ private:
     void setRunning(bool on);
     // Runs on the device thread.
     void download(QByteArray image);
-    void post(std::function<void()> fn);
 
     CDeviceThread& thread_;
     DeviceRecord& record_;

@@ -650,9 +650,9 @@ void CDlgWorkSpace::runSendDataRow(CatalogNode* node) {
                            .toStdString();
     if (!beginCommand()) return;
     QPointer<CDlgWorkSpace> self(this);
-    auto progress = [self](int polls) {
-        QMetaObject::invokeMethod(
-            self, [self, polls] { if (self) self->showPolls(polls); }, Qt::QueuedConnection);
+    CDeviceThread* thread = &thread_;
+    auto progress = [self, thread](int polls) {
+        thread->deliver([self, polls] { if (self) self->showPolls(polls); });
     };
     thread_.run<CommandOutcome>(
         this, [r, subId, kind, key, text, date, progress] { return runCommand(*r, subId, kind, key, text, date, progress); },
