@@ -76,7 +76,10 @@ CMainFrame::CMainFrame(CDeviceThread& thread, QWidget* parent)
     updateCommands();
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The tree's records go with this window: no device job may still be using them.
+    thread_.waitIdle();
+}
 
 QAction* CMainFrame::command(int id) const {
     auto it = commands_.find(id);
