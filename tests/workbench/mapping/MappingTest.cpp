@@ -154,7 +154,7 @@ class MappingTest : public QObject {
 private slots:
     void initTestCase() { qputenv("VEXA_TEST_HID_TIMEOUT_MS", "300"); }
 
-    // The Part's edge cases and the other refusals of adding, as scripts over one layout.
+    // The refusals of adding and its edge cases, as scripts over one layout.
     void adding_data() {
         QTest::addColumn<int>("script");
         QTest::newRow("two-word input at 63 aligns to 64: no room") << 0;
