@@ -8,7 +8,7 @@
 
 namespace fwl::devdlls {
 
-// Names and file names are read into 255 bytes by the original callers; longer values are cut.
+// Callers read names and file names into 255-byte buffers, so longer values are cut to fit.
 inline constexpr std::size_t kMaxText = 254;
 
 std::string folder();               // <AppDir>/devdlls

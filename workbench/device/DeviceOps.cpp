@@ -58,70 +58,71 @@ bool reopenDevice(DeviceRecord& r) {
     return h != nullptr;
 }
 
+namespace {
+
+// The text of one key through one of the library's getters.
+template <class Get>
+RowText textOf(Get get, void* handle, const std::string& key) {
+    char text[KO_TEXT_SIZE] = {};
+    int rc = get(handle, key.c_str(), text);
+    return {rc, rc == RC_OK ? std::string(text) : std::string()};
+}
+
+// The sub module opened for a read; null (and `out` says why) when it cannot be.
+KO_SUBHANDLE openForRead(DeviceRecord& r, int subId, ReadOutcome& out) {
+    KO_SUBHANDLE s = openSubDevice(r, subId);
+    if (!s) {
+        out.noSub = true;
+        out.rc = RC_FAILED;
+    }
+    return s;
+}
+
+}  // namespace
+
 ReadOutcome readMainProperties(DeviceRecord& r, const std::vector<RowRequest>& rows) {
     ReadOutcome out;
     out.rc = openDevice(r);
     if (out.rc == RC_OK) out.rc = KO_ReadMainProperty(r.handle.load());
     if (out.rc != RC_OK) return out;
-    for (const auto& req : rows) {
-        char text[KO_TEXT_SIZE] = {};
-        int rc = KO_GetMainProperty(r.handle.load(), req.key.c_str(), text);
-        out.rows.push_back({rc, rc == RC_OK ? std::string(text) : std::string()});
-    }
+    for (const auto& req : rows) out.rows.push_back(textOf(KO_GetMainProperty, r.handle.load(), req.key));
     return out;
 }
 
 ReadOutcome readSubProperties(DeviceRecord& r, int subId, const std::vector<RowRequest>& rows) {
     ReadOutcome out;
-    KO_SUBHANDLE s = openSubDevice(r, subId);
-    if (!s) {
-        out.noSub = true;
-        out.rc = RC_FAILED;
-        return out;
-    }
+    KO_SUBHANDLE s = openForRead(r, subId, out);
+    if (!s) return out;
     out.rc = KO_ReadSubDevProperty(s);
     if (out.rc != RC_OK) return out;
-    for (const auto& req : rows) {
-        char text[KO_TEXT_SIZE] = {};
-        int rc = KO_GetSubDevProperty(s, req.key.c_str(), text);
-        out.rows.push_back({rc, rc == RC_OK ? std::string(text) : std::string()});
-    }
+    for (const auto& req : rows) out.rows.push_back(textOf(KO_GetSubDevProperty, s, req.key));
     return out;
 }
 
 ReadOutcome readSubData(DeviceRecord& r, int subId, const std::vector<RowRequest>& rows) {
     ReadOutcome out;
-    KO_SUBHANDLE s = openSubDevice(r, subId);
-    if (!s) {
-        out.noSub = true;
-        out.rc = RC_FAILED;
-        return out;
-    }
+    KO_SUBHANDLE s = openForRead(r, subId, out);
+    if (!s) return out;
     out.rc = KO_ReadSubDevData(s);
     if (out.rc != RC_OK) return out;
     // Rows shown from the settings need them fresh; one read serves them all.
     bool propertiesRead = false;
     for (const auto& req : rows) {
-        char text[KO_TEXT_SIZE] = {};
-        int rc;
-        if (req.asProperty) {
-            if (!propertiesRead) {
-                rc = KO_ReadSubDevProperty(s);
-                if (rc != RC_OK) {
-                    out.rc = rc;
-                    return out;
-                }
-                propertiesRead = true;
-            }
-            rc = KO_GetSubDevProperty(s, req.key.c_str(), text);
-            if (rc != RC_OK) {
-                out.rc = rc;
-                return out;
-            }
-        } else {
-            rc = KO_GetSubDevData(s, req.key.c_str(), text);
+        if (!req.asProperty) {
+            out.rows.push_back(textOf(KO_GetSubDevData, s, req.key));
+            continue;
         }
-        out.rows.push_back({rc, rc == RC_OK ? std::string(text) : std::string()});
+        if (!propertiesRead) {
+            out.rc = KO_ReadSubDevProperty(s);
+            if (out.rc != RC_OK) return out;
+            propertiesRead = true;
+        }
+        RowText t = textOf(KO_GetSubDevProperty, s, req.key);
+        if (t.rc != RC_OK) {
+            out.rc = t.rc;
+            return out;
+        }
+        out.rows.push_back(std::move(t));
     }
     return out;
 }

@@ -258,38 +258,41 @@ void CMainFrame::onLogin() {
     if (dlg.exec() == QDialog::Accepted && !wasLoggedIn) tree_->reselect();
 }
 
-void CMainFrame::onUpgradeCoupler() {
-    auto* g = CKNetCom2Global::Instance();
+DeviceRecord* CMainFrame::selectedForCommand(Selection need) {
+    auto say = [this](int id, int kind) {
+        if (auto* g = CKNetCom2Global::Instance()) g->MessageBoxById(this, id, kind, 0);
+    };
     DeviceRecord* r = nullptr;
     int subId = -1;
-    if (!tree_->selectedDevice(r, subId)) {
-        if (g) g->MessageBoxById(this, 0xF009, 0, 0);
-        return;
+    bool selected = tree_->selectedDevice(r, subId);
+    switch (need) {
+        case Selection::Coupler:
+            if (!selected) return say(0xF009, 0), nullptr;
+            if (subId > 0) return say(0xF01C, 0), nullptr;
+            break;
+        case Selection::UsbCoupler:
+            if (!selected || subId > 0 || r->type != kUsbCouplerType) return say(0xF01C, 0), nullptr;
+            break;
+        case Selection::SubModule:
+            if (!selected || subId <= 0) return say(0xF01D, 0), nullptr;
+            break;
     }
-    if (subId > 0) {
-        if (g) g->MessageBoxById(this, 0xF01C, 0, 0);
-        return;
-    }
-    if (!r->loggedIn) {
-        if (g) g->MessageBoxById(this, 0xF014, 1, 0);
-        return;
-    }
+    if (!r->loggedIn) return say(0xF014, 1), nullptr;
+    return r;
+}
+
+void CMainFrame::onUpgradeCoupler() {
+    DeviceRecord* r = selectedForCommand(Selection::Coupler);
+    if (!r) return;
     runCouplerUpgrade(this, thread_, *r);
     view_->workspace()->loadSelected();
 }
 
 void CMainFrame::onUpgradeSubModule() {
-    auto* g = CKNetCom2Global::Instance();
-    DeviceRecord* r = nullptr;
+    DeviceRecord* r = selectedForCommand(Selection::SubModule);
+    if (!r) return;
     int subId = -1;
-    if (!tree_->selectedDevice(r, subId) || subId <= 0) {
-        if (g) g->MessageBoxById(this, 0xF01D, 0, 0);
-        return;
-    }
-    if (!r->loggedIn) {
-        if (g) g->MessageBoxById(this, 0xF014, 1, 0);
-        return;
-    }
+    tree_->selectedDevice(r, subId);
     updateCommands();
     runSubUpgrade(this, thread_, *r, subId, [this, r](int) {
         // What the sub modules report may have changed (a module left its boot loader).
@@ -304,31 +307,15 @@ void CMainFrame::onUpgradeSubModule() {
 }
 
 void CMainFrame::onDownloadConfig() {
-    DeviceRecord* r = nullptr;
-    int subId = -1;
-    if (!tree_->selectedDevice(r, subId) || subId > 0 || r->type != kUsbCouplerType) {
-        if (auto* g = CKNetCom2Global::Instance()) g->MessageBoxById(this, 0xF01C, 0, 0);
-        return;
-    }
-    if (!r->loggedIn) {
-        if (auto* g = CKNetCom2Global::Instance()) g->MessageBoxById(this, 0xF014, 1, 0);
-        return;
-    }
+    DeviceRecord* r = selectedForCommand(Selection::UsbCoupler);
+    if (!r) return;
     CUsbDownDlg dlg(*r, thread_, this);
     dlg.exec();
 }
 
 void CMainFrame::onDownloadIo() {
-    DeviceRecord* r = nullptr;
-    int subId = -1;
-    if (!tree_->selectedDevice(r, subId) || subId > 0 || r->type != kUsbCouplerType) {
-        if (auto* g = CKNetCom2Global::Instance()) g->MessageBoxById(this, 0xF01C, 0, 0);
-        return;
-    }
-    if (!r->loggedIn) {
-        if (auto* g = CKNetCom2Global::Instance()) g->MessageBoxById(this, 0xF014, 1, 0);
-        return;
-    }
+    DeviceRecord* r = selectedForCommand(Selection::UsbCoupler);
+    if (!r) return;
     thread_.run<int>(
         this, [r] { return downloadIo(*r); },
         [this](int rc) {

@@ -13,6 +13,7 @@ class QLabel;
 namespace vexadesk {
 
 class CDeviceThread;
+struct DeviceRecord;
 class CEqumentTree;
 class CVexaDeskView;
 
@@ -59,7 +60,7 @@ public:
     void onDownloadConfig();     // 0x8025
     void onDownloadIo();         // 0x8026
     // Takes records found elsewhere (a search already run) into the tree.
-    void adoptRecords(std::vector<std::unique_ptr<struct DeviceRecord>> records);
+    void adoptRecords(std::vector<std::unique_ptr<DeviceRecord>> records);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -72,6 +73,10 @@ private:
     void saveLayout();
     void applyStoredColours();
     void runSearch(int autoStopMs);
+    // The selected record when the selection fits the command and its coupler is logged in;
+    // otherwise says what is missing and gives null.
+    enum class Selection { Coupler, UsbCoupler, SubModule };
+    DeviceRecord* selectedForCommand(Selection need);
 
     CDeviceThread& thread_;
     CEqumentTree* tree_;

@@ -1,8 +1,8 @@
 #pragma once
 // Event-capable socket wrapper shared by the device access library (UDP to the Ethernet
-// coupler) and the Modbus master library (TCP). The desktop original routed notifications
-// through a hidden window per thread; here every wait is a poll() on the socket, and the
-// notification handlers are called from those waits.
+// coupler) and the Modbus master library (TCP). Every wait is a poll() on the socket, and the
+// notification handlers are called from those waits, so no thread or window of its own is
+// needed to deliver them.
 #include <sys/socket.h>
 
 #include <cstdint>

@@ -74,6 +74,13 @@ void waitIdle(Harness& h) {
     QTRY_VERIFY_WITH_TIMEOUT(!ws(h).busy() && !ws(h).commandRunning(), 10000);
 }
 
+// Search, select a module (reading its pages) and let the device thread settle.
+bool searchAndSelect(Harness& h, int coupler, int subId, bool waitForData) {
+    h.search();
+    if (!h.select(coupler, subId, waitForData)) return false;
+    return QTest::qWaitFor([&] { return !ws(h).busy() && !ws(h).commandRunning(); }, 10000);
+}
+
 // The HID commands the coupler received, in order.
 std::vector<int> commands(Harness& h, int coupler) {
     std::vector<int> out;
@@ -104,9 +111,7 @@ private slots:
     void submitChangesOneModuleOfEachFamily() {
         QFETCH(int, subId);
         Harness h(families());
-        h.search();
-        QVERIFY(h.select(0, subId, true));
-        waitIdle(h);
+        QVERIFY(searchAndSelect(h, 0, subId, true));
         CNetProGrid* grid = ws(h).configGrid();
         CatalogNode* row = nullptr;
         std::string chosen;
@@ -171,9 +176,7 @@ private slots:
     // Nothing changed, nothing sent; the coefficient texts with blanks count as unchanged.
     void unchangedPageSendsNothing() {
         Harness h(families());
-        h.search();
-        QVERIFY(h.select(1, 1, true));
-        waitIdle(h);
+        QVERIFY(searchAndSelect(h, 1, 1, true));
         h.coupler(1).clearLog();
         ws(h).submitConfiguration();
         QVERIFY(h.messages().saw("没有做任何修改"));
@@ -184,9 +187,7 @@ private slots:
     // A text the library refuses stops the submit: nothing of the page goes out.
     void refusedValueSaysSo() {
         Harness h(families());
-        h.search();
-        QVERIFY(h.select(0, 2, true));
-        waitIdle(h);
+        QVERIFY(searchAndSelect(h, 0, 2, true));
         CNetProGrid* grid = ws(h).configGrid();
         CatalogNode* plain = nullptr;
         for (auto& n : grid->page()->nodes)
@@ -204,9 +205,7 @@ private slots:
 
     void stateButtonSwitchesAnOutput() {
         Harness h(families());
-        h.search();
-        QVERIFY(h.select(0, 3, true));
-        waitIdle(h);
+        QVERIFY(searchAndSelect(h, 0, 3, true));
         CNetProGrid* grid = nullptr;
         CatalogNode* out0 = nodeFor(h, "DATA_DOUT_0", &grid);
         QVERIFY(out0 && out0->editor == EditorKind::StateButton);
@@ -223,9 +222,7 @@ private slots:
         Harness h(families());
         h.coupler(0).setSubRegister(4, 6, 5);  // DATA_COUNT_2: low word first
         h.coupler(0).setSubRegister(4, 8, 7);  // DATA_COUNT_3
-        h.search();
-        QVERIFY(h.select(0, 4, true));
-        waitIdle(h);
+        QVERIFY(searchAndSelect(h, 0, 4, true));
         CatalogNode* count3 = nodeFor(h, "DATA_COUNT_3");
         QVERIFY(count3 && count3->editor == EditorKind::SendData);
         auto [rc, text] = finish(h, [&] { ws(h).runSendDataRow(count3); });
@@ -238,9 +235,7 @@ private slots:
     // The module reports done on the third poll: success after about a second.
     void calibrationSucceedsOnTheThirdPoll() {
         Harness h(families());
-        h.search();
-        QVERIFY(h.select(0, 6, true));
-        waitIdle(h);
+        QVERIFY(searchAndSelect(h, 0, 6, true));
         CatalogNode* calib = nodeFor(h, "SET_CMD_CALIB_W");
         QVERIFY(calib);
         QTimer::singleShot(1100, &h.frame(), [&] { h.coupler(0).setSubRegister(6, 153, 1); });
@@ -253,9 +248,7 @@ private slots:
 
     void calibrationThatNeverEnds() {
         Harness h(families());
-        h.search();
-        QVERIFY(h.select(0, 6, true));
-        waitIdle(h);
+        QVERIFY(searchAndSelect(h, 0, 6, true));
         CatalogNode* calib = nodeFor(h, "SET_CMD_CALIB_W");
         QVERIFY(calib);
         auto [rc, text] = finish(h, [&] { ws(h).runSendDataRow(calib); }, 15000);
@@ -267,9 +260,7 @@ private slots:
     void calibrationReportPerRange() {
         Harness h(families());
         h.coupler(0).setSubRegister(7, 154, 0x8301);
-        h.search();
-        QVERIFY(h.select(0, 7, true));
-        waitIdle(h);
+        QVERIFY(searchAndSelect(h, 0, 7, true));
         CatalogNode* mode = nodeFor(h, "SET_WORKMODE");
         QVERIFY(mode);
         auto [rc, text] = finish(h, [&] { ws(h).runSendDataRow(mode); });
@@ -282,9 +273,7 @@ private slots:
     void outputCheckWritesTheDate() {
         Harness h(families());
         h.coupler(0).setSubRegister(8, 113, 1);  // the module answers at once
-        h.search();
-        QVERIFY(h.select(0, 8, true));
-        waitIdle(h);
+        QVERIFY(searchAndSelect(h, 0, 8, true));
         CatalogNode* check = nodeFor(h, "DATA_AOUT_CHECK_SEND");
         QVERIFY(check);
         auto [rc, text] = finish(h, [&] { ws(h).runSendDataRow(check); });
@@ -298,9 +287,7 @@ private slots:
 
     void rebootNeedsARowOfTheList() {
         Harness h(families());
-        h.search();
-        QVERIFY(h.select(0, -1, false));
-        waitIdle(h);
+        QVERIFY(searchAndSelect(h, 0, -1, false));
         ws(h).subList()->setCurrentItem(nullptr);
         ws(h).rebootSubModule();
         QVERIFY(h.messages().saw("进行此操作请先选择模块"));
