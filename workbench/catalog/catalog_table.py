@@ -285,6 +285,52 @@ TYPES = [
             row("MAIN_USER_CANBAUD", "用户波特率", "User bit rate", "单位 bit/s", "In bit/s"),
         ]),
     ]},
+    # The Ethernet coupler reports type 9 on its wire; it is sold as VEXA-9000.
+    {"type": 0x0009, "hardver": 0, "coupler": True, "zh": "以太网耦合器", "en": "Ethernet coupler", "a": [
+        cat("耦合器信息", "Coupler identity", "耦合器自身报告的信息，不可修改", "What the coupler reports about itself; read-only", [
+            row("MAIN_MAC", "MAC 地址", "MAC address", ro=1),
+            row("MAIN_TYPE", "型号", "Model", ro=1),
+            row("MAIN_MODE", "模式", "Mode", ro=1),
+            row("MAIN_HARDVER", "硬件版本", "Hardware version", ro=1),
+            row("MAIN_SOFT_1_VER", "程序 1 版本", "Program 1 version", ro=1),
+            row("MAIN_SOFT_2_VER", "程序 2 版本", "Program 2 version", ro=1),
+        ]),
+        cat("名称与密码", "Name and password", "修改后须用新密码登录", "Log in with the new password after changing it", [
+            row("MAIN_NAME", "模块名称", "Module name", "最多 16 个字符", "Up to 16 characters"),
+            row("MAIN_PASS", "登录密码", "Login password", "最多 16 个字符", "Up to 16 characters"),
+        ]),
+        cat("网络设置", "Network settings", "重启耦合器后生效", "Take effect when the coupler restarts", [
+            row("MAIN_IP", "IP 地址", "IP address"),
+            row("MAIN_MASK", "子网掩码", "Subnet mask"),
+            row("MAIN_GATE", "网关", "Gateway"),
+            row("MAIN_DNS", "DNS 服务器", "DNS server"),
+        ]),
+    ]},
+    {"type": 0x9010, "hardver": 0, "coupler": True, "zh": "RS-485 耦合器", "en": "RS-485 coupler", "a": [
+        cat("耦合器信息", "Coupler identity", "耦合器自身报告的信息，不可修改", "What the coupler reports about itself; read-only", [
+            row("MAIN_MANFT", "厂商代码", "Manufacturer code", ro=1),
+            row("MAIN_TYPE", "型号", "Model", ro=1),
+            row("MAIN_MODE", "模式", "Mode", ro=1),
+            row("MAIN_HARDVER", "硬件版本", "Hardware version", ro=1),
+            row("MAIN_SOFTVER", "软件版本", "Software version", ro=1),
+            row("MAIN_SNCODE", "序列号", "Serial number", ro=1),
+        ]),
+        cat("名称与密码", "Name and password", "修改后须用新密码登录", "Log in with the new password after changing it", [
+            row("MAIN_NAME", "模块名称", "Module name", "最多 16 个字符", "Up to 16 characters"),
+            row("MAIN_PASS", "登录密码", "Login password", "最多 16 个字符", "Up to 16 characters"),
+        ]),
+        cat("Modbus 设置", "Modbus settings", "耦合器作为 Modbus 从站的设置", "The coupler as a Modbus station", [
+            row("MAIN_MAX_SLAVER", "子模块数", "Sub modules"),
+            row("MAIN_MODBUS_OP", "Modbus 选项", "Modbus option"),
+            row("MAIN_BYTE_TO", "字节超时", "Byte time-out", "单位 ms", "In ms"),
+        ]),
+        cat("串口设置", "Line settings", "重启耦合器后生效", "Take effect when the coupler restarts", [
+            row("MAIN_BAUD", "波特率代码", "Baud rate code"),
+            row("MAIN_DATA_B", "数据位", "Data bits"),
+            row("MAIN_STOP_B", "停止位", "Stop bits"),
+            row("MAIN_PARITY", "校验代码", "Parity code"),
+        ]),
+    ]},
     {"type": 0x1804, "hardver": 0, "zh": "12 路数字输入/计数", "en": "12 digital inputs with counters",
      "a": [IDENTITY, din_enable(12)], "b": [din_values(12), counter_values(12)]},
     {"type": 0x2808, "hardver": 0, "zh": "8 路数字输出", "en": "8 digital outputs",

@@ -4,12 +4,53 @@
 
 namespace vexadesk {
 
+namespace {
+
+// The library's set-operate call for the record's kind. Ethernet and RS-485 couplers are known
+// to the library from the search that found them; the search runs again when it no longer is.
+KO_HANDLE operate(const DeviceRecord& r) {
+    switch (r.linkType) {
+        case kLinkEthernet: {
+            KO_HANDLE h = KO_EthSetOperateDev(r.ip.c_str(), r.mac.c_str(), r.type, r.mode);
+            if (h || KO_EthSearchByIP(r.ip.c_str()) != RC_OK) return h;
+            char ip[KO_IP_TEXT_SIZE] = {}, mac[KO_MAC_TEXT_SIZE] = {};
+            int hard = 0, type = 0, mode = 0, flags = 0, extra = 0;
+            while (KO_EthGetSearchDev(ip, mac, &hard, &type, &mode, &flags, &extra) == RC_OK)
+                if (r.ip == ip) return KO_EthSetOperateDev(ip, mac, type, mode);
+            return nullptr;
+        }
+        case kLinkSerial: {
+            const SerialLine& l = r.line;
+            auto open = [&] {
+                return KO_RSSetOperateDev(r.station, r.type, r.mode, l.framing, l.port.c_str(), l.baud, l.dataBits,
+                                          l.parity, l.stopBits, 1, 1, 0, 0, l.timeoutMs);
+            };
+            KO_HANDLE h = open();
+            if (h || KO_RSSearchByID(r.station, l.framing, l.port.c_str(), l.baud, l.dataBits, l.parity, l.stopBits,
+                                     1, 1, 0, 0, l.timeoutMs) != RC_OK)
+                return h;
+            return open();
+        }
+        default: return KO_HIDSetOperateDev(r.path.c_str(), r.type, r.mode);
+    }
+}
+
+}  // namespace
+
 int openDevice(DeviceRecord& r) {
     if (r.handle.load()) return RC_OK;
-    KO_HANDLE h = KO_HIDSetOperateDev(r.path.c_str(), r.type, r.mode);
+    KO_HANDLE h = operate(r);
     if (!h) return RC_OPEN_FAILED;
     r.handle = h;
     return RC_OK;
+}
+
+int loginDevice(DeviceRecord& r, const std::string& password) {
+    int rc = openDevice(r);
+    if (rc != RC_OK) return rc;
+    // The USB coupler has no password of its own: its login is the workbench's.
+    if (r.linkType == kLinkUsb) return RC_OK;
+    return KO_LoginMain(r.handle.load(), password.c_str()) == RC_OK ? RC_OK : kLoginRefused;
 }
 
 void* openSubDevice(DeviceRecord& r, int subId) {
@@ -46,6 +87,7 @@ std::string findBySerial(std::uint16_t type, std::int32_t serial) {
 
 bool reopenDevice(DeviceRecord& r) {
     closeDevice(r);
+    if (r.linkType != kLinkUsb) return openDevice(r) == RC_OK;
     KO_HANDLE h = KO_HIDSetOperateDev(r.path.c_str(), r.type, r.mode);
     if (!h && r.serial) {
         const std::string path = findBySerial(r.type, *r.serial);

@@ -11,14 +11,18 @@ namespace vexadesk {
 
 // Opens the coupler when its handle is 0. 0 on success, else the library's result.
 int openDevice(DeviceRecord& r);
+// Opens the coupler and logs in: the Ethernet and RS-485 couplers check the password themselves
+// (kLoginRefused when it is wrong), the USB coupler's login is the workbench's own.
+constexpr int kLoginRefused = -1;
+int loginDevice(DeviceRecord& r, const std::string& password);
 // Opens the coupler and the sub module with that id; null when either fails or the library has
 // no class for the module's type.
 void* openSubDevice(DeviceRecord& r, int subId);
 // Closes the coupler (sub-module handles go with it).
 void closeDevice(DeviceRecord& r);
-// Releases the coupler and opens it again by its path; when the path no longer opens, searches
+// Releases the coupler and opens it again (a USB coupler by its path; when the path no longer opens, searches
 // the USB devices again and takes the one with the record's type and serial number, keeping its
-// new path. The new handle goes into the record (null on failure); the eight sub-module handles
+// new path). The new handle goes into the record (null on failure); the eight sub-module handles
 // are dropped either way. True when it is open again.
 bool reopenDevice(DeviceRecord& r);
 

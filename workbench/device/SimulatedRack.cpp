@@ -21,7 +21,12 @@ bool SimulatedRack::start(std::string* error) {
     hid.subs = {{1, subIdentity(0x4017, 0x0120)}, {2, subIdentity(0x3800)}, {3, subIdentity(0x2808)},
                 {4, subIdentity(0x1804)},         {5, subIdentity(0x4400)}, {6, subIdentity(0x5508)},
                 {7, subIdentity(0x7404)},         {8, subIdentity(0x3402)}};
-    if (!rack_->addHid(hid)) {
+    // One coupler of each other kind, with sub modules of their own, so every kind can be tried.
+    EthCouplerConfig eth;
+    eth.subs = {{1, subIdentity(0x4017)}, {2, subIdentity(0x2808)}, {3, subIdentity(0x1804)}};
+    SerialCouplerConfig serial;
+    serial.subs = {{1, subIdentity(0x3800)}, {2, subIdentity(0x4400)}, {3, subIdentity(0x5508)}};
+    if (!rack_->addHid(hid) || !rack_->addEthernet(eth) || !rack_->addSerial(serial)) {
         if (error) *error = "the simulated coupler cannot be set up";
         rack_.reset();
         return false;
@@ -33,7 +38,12 @@ bool SimulatedRack::start(std::string* error) {
         return false;
     }
     setenv("VEXA_HID", ("sim:" + rack_->hidFolder()).c_str(), 1);
+    // An Ethernet search by broadcast reaches the rack's couplers, never the network.
+    setenv("VEXA_ETH_BROADCAST", rack_->hubAddress().c_str(), 1);
     return true;
+}
+
+std::string SimulatedRack::serialPort() const { return rack_ ? rack_->serialPath(0) : std::string();
 }
 
 bool realCouplerPresent() {

@@ -1,6 +1,7 @@
 #pragma once
-// The built-in simulated rack the workbench runs on when no real coupler answers: one USB
-// coupler with a full set of sub modules on the simulated USB bus.
+// The built-in simulated rack the workbench runs on when no real coupler answers: a USB coupler
+// with a full set of sub modules on the simulated USB bus, an Ethernet coupler on loopback and an
+// RS-485 coupler (station 1) on a pseudo-terminal, each with sub modules.
 #include <memory>
 #include <string>
 
@@ -14,8 +15,11 @@ class SimulatedRack {
 public:
     SimulatedRack();
     ~SimulatedRack();
-    // Starts the rack and points the library's USB search at it (VEXA_HID). False on failure.
+    // Starts the rack and points the library's USB and Ethernet searches at it (VEXA_HID,
+    // VEXA_ETH_BROADCAST). False on failure.
     bool start(std::string* error = nullptr);
+    // The RS-485 coupler's line.
+    std::string serialPort() const;
     vexa::sim::SimRack* rack() const { return rack_.get(); }
 
 private:

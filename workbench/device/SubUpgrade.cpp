@@ -9,7 +9,11 @@
 #include <VexaBootParams.h>
 #include <VexaSdk.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
+
+#include <arpa/inet.h>
 
 #include "core/CKNetCom2Global.h"
 #include "device/CDeviceThread.h"
@@ -51,8 +55,11 @@ int prepare(DeviceRecord& r, int subId, bool bootLoaderRuns) {
         if (!s || KO_WriteSubPropByAddr(s, kBootRegister, 2, magic) != RC_OK) return kSubUpgradeBootFailed;
     }
     if (openDevice(r) != RC_OK) return kSubUpgradeStartNotSent;
-    int rc = notifyCoupler(r, kUpgradeStarts, kSubUpgradeStartNotSent, kSubUpgradeStartBadReply);
-    if (rc != kSubUpgradeDone) return rc;
+    // Only the USB coupler is told: it stops its CANopen traffic to the module meanwhile.
+    if (r.linkType == kLinkUsb) {
+        int rc = notifyCoupler(r, kUpgradeStarts, kSubUpgradeStartNotSent, kSubUpgradeStartBadReply);
+        if (rc != kSubUpgradeDone) return rc;
+    }
     // The library's plug-in opens the coupler on its own while its dialog runs.
     closeDevice(r);
     return kSubUpgradeDone;
@@ -61,6 +68,7 @@ int prepare(DeviceRecord& r, int subId, bool bootLoaderRuns) {
 // Device thread: the coupler back, told the upgrade ended.
 int finish(DeviceRecord& r) {
     if (!reopenDevice(r)) return kSubUpgradeReopenFailed;
+    if (r.linkType != kLinkUsb) return kSubUpgradeDone;
     return notifyCoupler(r, kUpgradeEnds, kSubUpgradeEndNotSent, kSubUpgradeEndBadReply);
 }
 
@@ -134,6 +142,17 @@ void runSubUpgrade(QWidget* parent, CDeviceThread& thread, DeviceRecord& r, int 
     params->magic = VEXA_PORT_MAGIC;
     params->transport = static_cast<std::uint8_t>(r.linkType);
     params->subAddress = static_cast<std::uint8_t>(subId);
+    // The plug-in finds the coupler again the way the search found it.
+    auto port = std::make_shared<std::string>(r.line.port);
+    if (r.linkType == kLinkEthernet) {
+        ::inet_pton(AF_INET, r.ip.c_str(), &params->ipAddress);
+    } else if (r.linkType == kLinkSerial) {
+        params->station = static_cast<std::uint8_t>(r.station);
+        params->rsParam = r.line.framing;
+        params->portText = port->c_str();
+        const std::int32_t serial[8] = {r.line.baud, r.line.dataBits, r.line.parity, r.line.stopBits, 1, 1, 0, 0};
+        std::copy(std::begin(serial), std::end(serial), params->serial);
+    }
 
     if (!bootLoaderRuns) {
         auto* g = CKNetCom2Global::Instance();
@@ -151,7 +170,7 @@ void runSubUpgrade(QWidget* parent, CDeviceThread& thread, DeviceRecord& r, int 
     CDeviceThread* th = &thread;
     thread.run<int>(
         receiver, [rec, subId, bootLoaderRuns] { return prepare(*rec, subId, bootLoaderRuns); },
-        [owner, receiver, rec, th, params, step, end](int rc) {
+        [owner, receiver, rec, th, params, port, step, end](int rc) {
             if (rc == kSubUpgradeBootFailed) {
                 if (auto* p = name_share::CGenGlobal::Presenter())
                     p->present(owner.data(), tr("提示").toStdString(), tr("进入升级模式失败").toStdString(), 0, 0);
@@ -174,10 +193,32 @@ void runSubUpgrade(QWidget* parent, CDeviceThread& thread, DeviceRecord& r, int 
         });
 }
 
-bool runCouplerUpgrade(QWidget* parent, CDeviceThread& thread, DeviceRecord& r) {
+bool runCouplerUpgrade(QWidget* parent, CDeviceThread& thread, DeviceRecord& r, UpgradeDialogStep step) {
     auto* g = CKNetCom2Global::Instance();
     int answer = g ? g->MessageBoxText(parent, couplerUpgradeQuestion(r.type).toStdString(), 1, 1) : 0;
     if (answer != QMessageBox::Yes) return false;
+    if (r.linkType == kLinkSerial) {
+        // The RS-485 coupler is a Modbus station: the upgrade library's Modbus plug-in takes the
+        // line over while its dialog runs, so the workbench lets go of it until then.
+        MbPortParams params{};
+        params.magic = MB_PORT_MAGIC;
+        params.copyPortText = 1;
+        params.station = static_cast<std::uint8_t>(r.station);
+        params.lineMode = r.line.framing;
+        params.portText = r.line.port.c_str();
+        params.baudRate = r.line.baud;
+        params.dataBits = r.line.dataBits;
+        params.serial[0] = r.line.parity;
+        params.serial[1] = r.line.stopBits;
+        DeviceRecord* rec = &r;
+        thread.post([rec] { closeDevice(*rec); });
+        thread.waitIdle();
+        (step ? step : libraryUpgradeDialog)("ModBus", nullptr, &params);
+        thread.post([rec] { openDevice(*rec); });
+        forgetSubRows(r);
+        r.mainRows.clear();
+        return true;
+    }
     CDlgUpdateFirme dlg(thread, r, parent);
     dlg.exec();
     return true;

@@ -57,9 +57,10 @@ void forgetSubRows(DeviceRecord& r);
 void runSubUpgrade(QWidget* parent, CDeviceThread& thread, DeviceRecord& r, int subId,
                    std::function<void(int rc)> done, UpgradeDialogStep step = {});
 
-// The coupler image download: asks the question, then runs CDlgUpdateFirme modally. True when
-// the user said yes.
-bool runCouplerUpgrade(QWidget* parent, CDeviceThread& thread, DeviceRecord& r);
+// The coupler image download: asks the question, then runs CDlgUpdateFirme modally (an RS-485
+// coupler: the upgrade library's dialog with the Modbus plug-in, `step` in tests). True when the
+// user said yes.
+bool runCouplerUpgrade(QWidget* parent, CDeviceThread& thread, DeviceRecord& r, UpgradeDialogStep step = {});
 
 // Whether a sub-module hand-over is under way (between its question and `done`).
 bool subUpgradeRunning();

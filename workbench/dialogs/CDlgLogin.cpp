@@ -18,10 +18,10 @@ CDlgLogin::CDlgLogin(DeviceRecord& record, CDeviceThread& thread, QWidget* paren
     : QDialog(parent), record_(record), thread_(thread), hint_(new QLabel), password_(new QLineEdit) {
     setWindowTitle(tr("登录通信模块"));
     char name[16];
-    std::snprintf(name, sizeof name, "VEXA-%04x", record.type);
+    std::snprintf(name, sizeof name, "VEXA-%04x", shownType(record.type));
     auto* form = new QFormLayout;
     form->addRow(tr("模块名称"), new QLabel(QString::fromLatin1(name)));
-    form->addRow(tr("模块地址"), new QLabel(QStringLiteral("HID")));
+    form->addRow(tr("模块地址"), new QLabel(QString::fromStdString(couplerAddressText(record))));
     password_->setEchoMode(QLineEdit::Password);
     form->addRow(tr("密码"), password_);
     hint_->setText(tr("默认") + QString::fromLatin1(kDefaultPassword));
@@ -65,13 +65,23 @@ void CDlgLogin::accept() {
     ok_->setEnabled(false);
     DeviceRecord* r = &record_;
     thread_.run<int>(
-        this, [r] { return openDevice(*r); },
+        this, [r, password] { return loginDevice(*r, password); },
         [this, password](int rc) {
             opening_ = false;
             ok_->setEnabled(true);
+            auto* g = CKNetCom2Global::Instance();
+            if (rc == kLoginRefused) {
+                // The coupler checked the password: nothing is written with a wrong one.
+                if (g) g->MessageBoxText(this, tr("密码错误").toStdString(), 2, 0);
+                password_->selectAll();
+                password_->setFocus();
+                return;
+            }
             if (rc != 0) {
-                if (auto* g = CKNetCom2Global::Instance())
-                    g->MessageBoxText(this, "Set hid Operator dev error....", 2, 0);
+                if (g)
+                    g->MessageBoxText(this, record_.linkType == kLinkUsb ? "Set hid Operator dev error...."
+                                                                          : "Set Operator dev error....",
+                                      2, 0);
                 return;
             }
             record_.loggedIn = true;

@@ -6,14 +6,21 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "core/CKNetCom2Global.h"
 #include "device/CDeviceThread.h"
 
 namespace vexadesk {
 
-CDlgUsbSearch::CDlgUsbSearch(CDeviceThread& thread, QWidget* parent)
+CDlgUsbSearch::CDlgUsbSearch(CDeviceThread& thread, QWidget* parent, const SearchRequest& request)
     : QDialog(parent), thread_(thread), progress_(new QProgressBar), list_(new QTreeWidget), stop_(new QPushButton) {
-    setWindowTitle(tr("搜索USB模块"));
+    worker_.setRequest(request);
+    switch (request.kind) {
+        case kLinkEthernet: setWindowTitle(tr("搜索以太网模块")); break;
+        case kLinkSerial: setWindowTitle(tr("搜索RS-485模块")); break;
+        default: setWindowTitle(tr("搜索USB模块")); break;
+    }
     progress_->setRange(0, kTicks);
     progress_->setTextVisible(false);
     list_->setColumnCount(2);
@@ -38,14 +45,15 @@ CDlgUsbSearch::CDlgUsbSearch(CDeviceThread& thread, QWidget* parent)
     connect(stop_, &QPushButton::clicked, this, &CDlgUsbSearch::accept);
     timer_.setInterval(kTickMs);
     connect(&timer_, &QTimer::timeout, this, &CDlgUsbSearch::tick);
-    connect(&worker_, &CUsbSearchWorker::recordFound, this,
+    connect(&worker_, &CSearchWorker::recordFound, this,
             [this](DeviceRecord* r) { results_.emplace_back(r); });
-    connect(&worker_, &CUsbSearchWorker::rowAdded, this, &CDlgUsbSearch::addRow);
-    connect(&worker_, &CUsbSearchWorker::openFailed, this, [this](const QString&) {
+    connect(&worker_, &CSearchWorker::rowAdded, this, &CDlgUsbSearch::addRow);
+    connect(&worker_, &CSearchWorker::openFailed, this, [this](const QString&) {
         if (auto* g = CKNetCom2Global::Instance())
             g->MessageBoxText(this, tr("USB 连接错误,不能搜索子模块").toStdString(), 2, 0);
     });
-    connect(&worker_, &CUsbSearchWorker::finished, this, &CDlgUsbSearch::workerFinished);
+    connect(&worker_, &CSearchWorker::progress, this, &CDlgUsbSearch::showProgress);
+    connect(&worker_, &CSearchWorker::finished, this, &CDlgUsbSearch::workerFinished);
 }
 
 CDlgUsbSearch::~CDlgUsbSearch() {
@@ -65,8 +73,14 @@ void CDlgUsbSearch::showEvent(QShowEvent* e) {
     if (autoStopMs_ > 0) QTimer::singleShot(autoStopMs_, this, &CDlgUsbSearch::accept);
 }
 
+void CDlgUsbSearch::showProgress(int done, int total) {
+    counted_ = true;
+    progress_->setRange(0, total);
+    progress_->setValue(done);
+}
+
 void CDlgUsbSearch::tick() {
-    progress_->setValue(ticks_);
+    if (!counted_) progress_->setValue(std::min(ticks_, progress_->maximum()));
     if (++ticks_ >= tickLimit_) accept();
 }
 
@@ -91,7 +105,9 @@ void CDlgUsbSearch::reject() { accept(); }
 
 void CDlgUsbSearch::workerFinished() {
     workerDone_ = true;
-    if (stopping_) QDialog::accept();
+    timer_.stop();
+    // Ended by "停止", or by itself: nothing more will come.
+    QDialog::accept();
 }
 
 std::vector<std::unique_ptr<DeviceRecord>> CDlgUsbSearch::takeResults() { return std::move(results_); }

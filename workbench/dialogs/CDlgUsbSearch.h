@@ -1,14 +1,15 @@
 #pragma once
-// The modal USB search: a progress bar over the 25 s the search may take, the list of what was
-// found, and "停止". The search itself runs on the device thread (CUsbSearchWorker); this dialog
-// only shows what it reports and, when stopped, waits for it to end before it closes.
+// The modal coupler search: a progress bar over the 25 s the search may take (or over the
+// stations of an RS-485 search), the list of what was found, and "停止". The search itself runs
+// on the device thread (CSearchWorker); this dialog only shows what it reports and, when stopped,
+// waits for it to end before it closes. A search that ends by itself (Ethernet, RS-485) closes it.
 #include <QDialog>
 #include <QTimer>
 
 #include <memory>
 #include <vector>
 
-#include "device/CUsbSearchWorker.h"
+#include "device/CSearchWorker.h"
 
 class QProgressBar;
 class QTreeWidget;
@@ -21,7 +22,7 @@ class CDeviceThread;
 class CDlgUsbSearch : public QDialog {
     Q_OBJECT
 public:
-    CDlgUsbSearch(CDeviceThread& thread, QWidget* parent = nullptr);
+    CDlgUsbSearch(CDeviceThread& thread, QWidget* parent = nullptr, const SearchRequest& request = {});
     ~CDlgUsbSearch() override;
 
     // What the search found, in order; the caller takes them after exec().
@@ -49,9 +50,10 @@ private:
     void tick();
     void addRow(const QString& number, const QString& text);
     void workerFinished();
+    void showProgress(int done, int total);
 
     CDeviceThread& thread_;
-    CUsbSearchWorker worker_;
+    CSearchWorker worker_;
     QProgressBar* progress_;
     QTreeWidget* list_;
     QPushButton* stop_;
@@ -60,6 +62,7 @@ private:
     bool started_ = false;
     bool stopping_ = false;
     bool workerDone_ = false;
+    bool counted_ = false;  // the progress bar counts steps, not time
     int autoStopMs_ = 0;
     int tickLimit_ = kTicks;
     std::vector<std::unique_ptr<DeviceRecord>> results_;

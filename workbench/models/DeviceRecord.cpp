@@ -34,7 +34,7 @@ int DeviceRecord::subCount() const {
 
 std::string moduleName(std::uint16_t type) {
     char buf[16];
-    std::snprintf(buf, sizeof buf, "VEXA-%04X", type);
+    std::snprintf(buf, sizeof buf, "VEXA-%04X", shownType(type));
     return buf;
 }
 
@@ -48,7 +48,27 @@ std::string subModuleName(std::uint16_t type, std::uint16_t version) {
 }
 
 std::string couplerNodeText(const DeviceRecord& r) {
-    return moduleName(r.type) + ": HID " + std::to_string(r.usbIndex);
+    switch (r.linkType) {
+        case kLinkEthernet: return moduleName(r.type) + ": " + r.ip;
+        case kLinkSerial: return moduleName(r.type) + ": ID " + std::to_string(r.station);
+        default: return moduleName(r.type) + ": HID " + std::to_string(r.usbIndex);
+    }
+}
+
+std::string couplerAddressText(const DeviceRecord& r) {
+    switch (r.linkType) {
+        case kLinkEthernet: return r.ip;
+        case kLinkSerial: return r.line.port + " : " + std::to_string(r.station);
+        default: return "HID";
+    }
+}
+
+std::string rootText(const DeviceRecord& r) {
+    switch (r.linkType) {
+        case kLinkEthernet: return "Ethernet";
+        case kLinkSerial: return "RS-485 : " + r.line.port;
+        default: return "USB : Host";
+    }
 }
 
 std::string subNodeText(const SubSlot& s) { return subModuleName(s.type, s.version) + " id:" + std::to_string(s.id); }

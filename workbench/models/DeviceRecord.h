@@ -14,7 +14,13 @@
 
 namespace vexadesk {
 
+// The coupler kinds, numbered as the library's device kinds and the boot plug-in's transports.
+constexpr int kLinkEthernet = 0;
+constexpr int kLinkSerial = 1;
 constexpr int kLinkUsb = 2;
+// The Ethernet coupler reports 9 on its wire and is sold as "VEXA-9000".
+constexpr std::uint16_t kEthCouplerType = 0x0009;
+constexpr std::uint16_t kSerialCouplerType = 0x9010;
 constexpr std::uint16_t kUsbCouplerType = 0x9020;
 constexpr std::uint16_t kBootLoaderType = 0x9999;
 constexpr int kSubSlots = 8;
@@ -39,9 +45,23 @@ struct SubSlot {
     RowMemory propertyRows, dataRows, scratchRows;
 };
 
+// An RS-485 line as the library's serial calls take it.
+struct SerialLine {
+    std::string port;    // device path ("/dev/ttyUSB0")
+    int framing = 0;     // 0 RTU, 1 ASCII
+    int baud = 9600;
+    int dataBits = 8;
+    int parity = 0;      // 0 none, 1 odd, 2 even
+    int stopBits = 0;    // 0 one, 2 two
+    int timeoutMs = 500;
+};
+
 struct DeviceRecord {
     int linkType = kLinkUsb;
     std::string path;          // HID device path
+    std::string ip, mac;       // Ethernet coupler
+    SerialLine line;           // RS-485 coupler
+    int station = 0;           // RS-485 coupler's station address
     std::uint16_t type = 0;    // first identifier: the coupler's type code
     std::uint16_t mode = 0;    // second identifier
     int usbIndex = 0;          // position in the USB list, from 0
@@ -58,10 +78,17 @@ struct DeviceRecord {
     int subCount() const;
 };
 
+// The type code a person reads: 0x9000 for the Ethernet coupler's 9, else the code itself.
+constexpr std::uint16_t shownType(std::uint16_t type) { return type == kEthCouplerType ? 0x9000 : type; }
+
 // Texts the tree, the header labels and the search list show.
-std::string moduleName(std::uint16_t type);                        // "VEXA-%04X"
+std::string moduleName(std::uint16_t type);                        // "VEXA-%04X" ("VEXA-9000" for 9)
 std::string subModuleName(std::uint16_t type, std::uint16_t version);  // "VEXA-%X" (+ "N")
-std::string couplerNodeText(const DeviceRecord& r);                 // "%s: HID %d"
+std::string couplerNodeText(const DeviceRecord& r);                 // "%s: HID %d", "%s: IP", "%s: ID %d"
+// Where the coupler is, as the login dialog and the header show it: "HID", the IP, "COM: ID".
+std::string couplerAddressText(const DeviceRecord& r);
+// The tree root a coupler is listed under: "USB : Host", "Ethernet", "RS-485 : <port>".
+std::string rootText(const DeviceRecord& r);
 std::string subNodeText(const SubSlot& s);                          // "%s id:%d"
 
 }  // namespace vexadesk

@@ -4,6 +4,10 @@
 <context>
     <name>vexadesk::CDlgLogin</name>
     <message>
+        <source>密码错误</source>
+        <translation>Wrong password</translation>
+    </message>
+    <message>
         <source>登录通信模块</source>
         <translation>Log in to coupler</translation>
     </message>
@@ -73,6 +77,14 @@
 </context>
 <context>
     <name>vexadesk::CDlgUsbSearch</name>
+    <message>
+        <source>搜索以太网模块</source>
+        <translation>Search Ethernet modules</translation>
+    </message>
+    <message>
+        <source>搜索RS-485模块</source>
+        <translation>Search RS-485 modules</translation>
+    </message>
     <message>
         <source>搜索USB模块</source>
         <translation>Search USB modules</translation>
@@ -838,6 +850,85 @@
     <message>
         <source>确定</source>
         <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>vexadesk::CDlgSearchKind</name>
+    <message>
+        <source>搜索模块</source>
+        <translation>Search modules</translation>
+    </message>
+    <message>
+        <source>广播搜索</source>
+        <translation>Search by broadcast</translation>
+    </message>
+    <message>
+        <source>按地址搜索</source>
+        <translation>Search one address</translation>
+    </message>
+    <message>
+        <source>以太网</source>
+        <translation>Ethernet</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>奇</source>
+        <translation>Odd</translation>
+    </message>
+    <message>
+        <source>偶</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>串口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>帧格式</source>
+        <translation>Framing</translation>
+    </message>
+    <message>
+        <source>数据位</source>
+        <translation>Data bits</translation>
+    </message>
+    <message>
+        <source>校验</source>
+        <translation>Parity</translation>
+    </message>
+    <message>
+        <source>停止位</source>
+        <translation>Stop bits</translation>
+    </message>
+    <message>
+        <source>站号范围</source>
+        <translation>Stations</translation>
+    </message>
+    <message>
+        <source>搜索连接在本机上的 USB 通信模块</source>
+        <translation>Search the USB couplers connected to this computer</translation>
+    </message>
+    <message>
+        <source>搜索</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>请输入有效的 IP 地址</source>
+        <translation>Enter a valid IP address</translation>
+    </message>
+    <message>
+        <source>请选择串口</source>
+        <translation>Choose a serial port</translation>
     </message>
 </context>
 </TS>

@@ -251,13 +251,13 @@ void CDlgWorkSpace::updateHeader() {
     }
     auto* g = CKNetCom2Global::Instance();
     login_->setText(g ? QString::fromStdString(g->StringById(r->loggedIn ? 0xF015 : 0xF016)) : QString());
-    address_->setText(QStringLiteral("Hid"));
+    address_->setText(r->linkType == kLinkUsb ? QStringLiteral("Hid") : QString::fromStdString(couplerAddressText(*r)));
     if (subId > 0) {
         const SubSlot* s = r->slotWithId(subId);
         name_->setText(QString::fromStdString(subModuleName(s->type, s->version)));
         subId_->setText(QString::number(subId));
     } else {
-        name_->setText(QStringLiteral("VEXA-%1").arg(r->type, 4, 16, QLatin1Char('0')));
+        name_->setText(QStringLiteral("VEXA-%1").arg(shownType(r->type), 4, 16, QLatin1Char('0')));
         subId_->clear();
     }
 }

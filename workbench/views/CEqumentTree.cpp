@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QStyle>
 
+#include <functional>
+
 namespace vexadesk {
 
 namespace {
@@ -25,12 +27,21 @@ void CEqumentTree::makeRoot() {
     sortItems(0, Qt::AscendingOrder);
 }
 
-void CEqumentTree::updateRecord(DeviceRecord* r) {
-    QTreeWidgetItem* node = itemFor(r, -1);
-    if (!node) return;
-    QSignalBlocker block(this);
-    bool wasCurrent = currentItem() && currentItem()->parent() == node;
-    qDeleteAll(node->takeChildren());
+QTreeWidgetItem* CEqumentTree::rootFor(const DeviceRecord& r) {
+    const QString text = QString::fromStdString(rootText(r));
+    for (int i = 0; i < topLevelItemCount(); ++i)
+        if (topLevelItem(i)->text(0) == text) return topLevelItem(i);
+    // Roots in name order; the couplers and sub modules under them stay in the order found.
+    int at = 0;
+    while (at < topLevelItemCount() && topLevelItem(at)->text(0) < text) ++at;
+    auto* root = new QTreeWidgetItem({text});
+    insertTopLevelItem(at, root);
+    root->setIcon(0, style()->standardIcon(r.linkType == kLinkEthernet ? QStyle::SP_DriveNetIcon : QStyle::SP_ComputerIcon));
+    root->setData(0, kRecordRole, QVariant::fromValue<void*>(nullptr));
+    return root;
+}
+
+void CEqumentTree::addSubNodes(QTreeWidgetItem* node, DeviceRecord* r) {
     for (const auto& s : r->subSlots) {
         if (s.id == 0) continue;
         auto* sub = new QTreeWidgetItem(node, {QString::fromStdString(subNodeText(s))});
@@ -38,28 +49,59 @@ void CEqumentTree::updateRecord(DeviceRecord* r) {
         sub->setData(0, kRecordRole, QVariant::fromValue<void*>(r));
         sub->setData(0, kSubIdRole, static_cast<int>(s.id));
     }
+}
+
+void CEqumentTree::updateRecord(DeviceRecord* r) {
+    QTreeWidgetItem* node = itemFor(r, -1);
+    if (!node) return;
+    QSignalBlocker block(this);
+    bool wasCurrent = currentItem() && currentItem()->parent() == node;
+    qDeleteAll(node->takeChildren());
+    addSubNodes(node, r);
     node->setExpanded(true);
     if (wasCurrent) setCurrentItem(node);
 }
 
 void CEqumentTree::setRecords(std::vector<std::unique_ptr<DeviceRecord>> records) {
     clearRecords();
+    addRecords(std::move(records));
+}
+
+void CEqumentTree::addRecords(std::vector<std::unique_ptr<DeviceRecord>> records) {
     QSignalBlocker block(this);
     for (auto& r : records) {
-        auto* node = new QTreeWidgetItem(root_, {QString::fromStdString(couplerNodeText(*r))});
+        auto* node = new QTreeWidgetItem(rootFor(*r), {QString::fromStdString(couplerNodeText(*r))});
         node->setIcon(0, style()->standardIcon(QStyle::SP_DriveHDIcon));
         node->setData(0, kRecordRole, QVariant::fromValue<void*>(r.get()));
         node->setData(0, kSubIdRole, -1);
-        for (const auto& s : r->subSlots) {
-            if (s.id == 0) continue;
-            auto* sub = new QTreeWidgetItem(node, {QString::fromStdString(subNodeText(s))});
-            sub->setIcon(0, style()->standardIcon(QStyle::SP_FileIcon));
-            sub->setData(0, kRecordRole, QVariant::fromValue<void*>(r.get()));
-            sub->setData(0, kSubIdRole, static_cast<int>(s.id));
-        }
+        addSubNodes(node, r.get());
         records_.push_back(std::move(r));
     }
     expandAll();
+}
+
+void CEqumentTree::removeRecords(const std::function<bool(const DeviceRecord&)>& drop) {
+    {
+        QSignalBlocker block(this);
+        QTreeWidgetItem* current = currentItem();
+        for (auto it = records_.begin(); it != records_.end();) {
+            if (!drop(**it)) {
+                ++it;
+                continue;
+            }
+            QTreeWidgetItem* node = itemFor(it->get(), -1);
+            QTreeWidgetItem* root = node ? node->parent() : nullptr;
+            if (node && current && (current == node || current->parent() == node)) current = root;
+            delete node;
+            if (root && root != root_ && root->childCount() == 0) {
+                if (current == root) current = root_;
+                delete root;
+            }
+            it = records_.erase(it);
+        }
+        setCurrentItem(current ? current : root_);
+    }
+    if (currentItem() == root_) mode_ = kRootSelected;
 }
 
 void CEqumentTree::clearRecords() {
@@ -77,19 +119,22 @@ bool CEqumentTree::selectedDevice(DeviceRecord*& record, int& subId) const {
     record = nullptr;
     subId = -1;
     QTreeWidgetItem* item = currentItem();
-    if (!item || item == root_) return false;
+    if (!item || !item->parent()) return false;
     record = static_cast<DeviceRecord*>(item->data(0, kRecordRole).value<void*>());
     subId = item->data(0, kSubIdRole).toInt();
     return record != nullptr;
 }
 
 QTreeWidgetItem* CEqumentTree::itemFor(const DeviceRecord* r, int subId) const {
-    for (int i = 0; i < root_->childCount(); ++i) {
-        QTreeWidgetItem* node = root_->child(i);
-        if (node->data(0, kRecordRole).value<void*>() != r) continue;
-        if (subId < 0) return node;
-        for (int k = 0; k < node->childCount(); ++k)
-            if (node->child(k)->data(0, kSubIdRole).toInt() == subId) return node->child(k);
+    for (int t = 0; t < topLevelItemCount(); ++t) {
+        QTreeWidgetItem* root = topLevelItem(t);
+        for (int i = 0; i < root->childCount(); ++i) {
+            QTreeWidgetItem* node = root->child(i);
+            if (node->data(0, kRecordRole).value<void*>() != r) continue;
+            if (subId < 0) return node;
+            for (int k = 0; k < node->childCount(); ++k)
+                if (node->child(k)->data(0, kSubIdRole).toInt() == subId) return node->child(k);
+        }
     }
     return nullptr;
 }
@@ -98,7 +143,7 @@ void CEqumentTree::reselect() { onSelectionChanged(currentItem(), nullptr); }
 
 void CEqumentTree::onSelectionChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous) {
     if (restoring_ || !current) return;
-    if (current == root_) {
+    if (!current->parent()) {
         mode_ = kRootSelected;
         emit showPage(0, 0);
         emit loadDevice(nullptr, 0);

@@ -1,6 +1,7 @@
 #pragma once
-// The device tree in the "Searched dev" pane: the USB branch root, one node per coupler found by
-// the last search and one per sub module. It owns the device records. Selecting a node passes the
+// The device tree in the "Searched dev" pane: one root per coupler kind ("USB : Host" always,
+// "Ethernet" and "RS-485 : <port>" once a search found couplers there), one node per coupler
+// and one per sub module. It owns the device records. Selecting a node passes the
 // login gate and then tells the view which page to show and the workspace which device to load.
 #include <QTreeWidget>
 
@@ -22,8 +23,13 @@ public:
     // Asked before a coupler's pages are shown; true lets the selection through.
     void setLoginGate(std::function<bool(DeviceRecord&)> gate) { gate_ = std::move(gate); }
 
-    // Replaces the USB branch with these records (the tree takes them).
+    // Replaces every branch with these records (the tree takes them).
     void setRecords(std::vector<std::unique_ptr<DeviceRecord>> records);
+    // Adds records under their kind's root, keeping the others.
+    void addRecords(std::vector<std::unique_ptr<DeviceRecord>> records);
+    // Deletes the nodes and records `drop` selects; a root other than USB's goes when it empties.
+    // The caller has closed their handles (on the device thread) before.
+    void removeRecords(const std::function<bool(const DeviceRecord&)>& drop);
     // Deletes the branch with its records and recreates the root, selected. The caller has
     // closed their handles (on the device thread) before.
     void clearRecords();
@@ -49,6 +55,8 @@ signals:
 private:
     void onSelectionChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void makeRoot();
+    QTreeWidgetItem* rootFor(const DeviceRecord& r);
+    void addSubNodes(QTreeWidgetItem* node, DeviceRecord* r);
 
     std::vector<std::unique_ptr<DeviceRecord>> records_;
     QTreeWidgetItem* root_ = nullptr;

@@ -16,6 +16,7 @@
 #include "device/CDeviceThread.h"
 #include "device/DeviceOps.h"
 #include "dialogs/CDlgLogin.h"
+#include "dialogs/CDlgSearchKind.h"
 #include "dialogs/CDlgSetColor.h"
 #include "dialogs/CDlgUsbSearch.h"
 #include "dialogs/CUsbDownDlg.h"
@@ -174,9 +175,11 @@ void CMainFrame::updateCommands() {
     command(ID_GET_INFO)->setEnabled(idle);
     command(ID_LOGIN)->setEnabled(idle);
     command(ID_REBOOT)->setEnabled(idle && selected && subId <= 0);
-    command(ID_UPGRADE_MAIN)->setEnabled(idle);
+    // The coupler image download and the mapping commands are the USB coupler's.
+    // (The RS-485 coupler's own image goes through the upgrade library's Modbus plug-in.)
+    const bool noImage = selected && r->linkType == kLinkEthernet;
+    command(ID_UPGRADE_MAIN)->setEnabled(idle && !noImage);
     command(ID_UPGRADE_SUB)->setEnabled(idle && !subUpgradeRunning());
-    // The mapping commands are for the USB coupler itself.
     bool coupler = selected && subId <= 0 && r->type == kUsbCouplerType;
     command(ID_DOWNLOAD_CONFIG)->setEnabled(idle && coupler);
     command(ID_DOWNLOAD_IO)->setEnabled(idle && coupler);
@@ -195,18 +198,27 @@ void CMainFrame::setSourceNote(const QString& text) {
 
 QString CMainFrame::statusPane(int i) const { return i >= 0 && i < 4 ? panes_[i]->text() : QString(); }
 
-void CMainFrame::onSearch() { runSearch(0); }
+void CMainFrame::onSearch() {
+    CDlgSearchKind kind(this);
+    if (kind.exec() != QDialog::Accepted) return;
+    runSearch(kind.request(), 0);
+}
 
-void CMainFrame::onSearchQuick() { runSearch(1500); }
+void CMainFrame::onSearchQuick(const SearchRequest& request) {
+    runSearch(request, request.kind == kLinkUsb ? 1500 : 0);
+}
 
-void CMainFrame::runSearch(int autoStopMs) {
+void CMainFrame::runSearch(const SearchRequest& request, int autoStopMs) {
     CDlgWorkSpace* ws = view_->workspace();
     ws->setPeriodicRefresh(false);
-    onClearList();
-    CDlgUsbSearch dlg(thread_, this);
+    // What this search finds replaces what an earlier one found there; other kinds stay.
+    dropRecords([&request](const DeviceRecord& r) { return covers(request, r); });
+    CDlgUsbSearch dlg(thread_, this, request);
     dlg.setAutoStop(autoStopMs);
     dlg.exec();
-    adoptRecords(dlg.takeResults());
+    tree_->addRecords(dlg.takeResults());
+    panes_[0]->setText(tr("找到 %1 个通信模块").arg(tree_->records().size()));
+    updateCommands();
 }
 
 void CMainFrame::adoptRecords(std::vector<std::unique_ptr<DeviceRecord>> records) {
@@ -216,23 +228,40 @@ void CMainFrame::adoptRecords(std::vector<std::unique_ptr<DeviceRecord>> records
     updateCommands();
 }
 
-void CMainFrame::onClearList() {
+void CMainFrame::dropRecords(const std::function<bool(const DeviceRecord&)>& drop) {
     listChanging_ = true;
     updateCommands();
-    view_->workspace()->forgetDevices();
     std::vector<DeviceRecord*> open;
-    for (const auto& r : tree_->records()) open.push_back(r.get());
-    thread_.post([open] {
-        for (DeviceRecord* r : open) closeDevice(*r);
-    });
-    // The records go away below: nothing on the device thread may still use them.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    thread_.waitIdle();
-    QApplication::restoreOverrideCursor();
+    for (const auto& r : tree_->records())
+        if (drop(*r)) open.push_back(r.get());
+    DeviceRecord* shown = nullptr;
+    int subId = -1;
+    const bool selectedGoes = tree_->selectedDevice(shown, subId) && drop(*shown);
+    if (!open.empty()) {
+        if (selectedGoes) view_->workspace()->forgetDevices();
+        thread_.post([open] {
+            for (DeviceRecord* r : open) closeDevice(*r);
+        });
+        // The records go away below: nothing on the device thread may still use them.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        thread_.waitIdle();
+        QApplication::restoreOverrideCursor();
+        tree_->removeRecords(drop);
+    }
+    if (selectedGoes) {
+        auto* g = CKNetCom2Global::Instance();
+        view_->onShowPage(g ? g->DefaultDeviceType() : 0, 0);
+    }
+    listChanging_ = false;
+    updateCommands();
+}
+
+void CMainFrame::onClearList() {
+    view_->workspace()->forgetDevices();
+    dropRecords([](const DeviceRecord&) { return true; });
     tree_->clearRecords();
     auto* g = CKNetCom2Global::Instance();
     view_->onShowPage(g ? g->DefaultDeviceType() : 0, 0);
-    listChanging_ = false;
     updateCommands();
 }
 

@@ -4,7 +4,10 @@
 // use for them.
 #include <QMainWindow>
 
+#include <functional>
 #include <map>
+
+#include "device/CouplerSearch.h"
 
 class QAction;
 class QDockWidget;
@@ -47,9 +50,11 @@ public:
     QString statusPane(int i) const;
 
     // Commands, callable directly (tests, scripts) as well as from the menu.
+    // Asks which couplers to search for, then searches.
     void onSearch();
-    // A search that ends by itself after a moment (the simulated rack answers at once).
-    void onSearchQuick();
+    // A search without asking; a USB search ends by itself after a moment (the simulated rack
+    // answers at once), the others end when they have asked everything.
+    void onSearchQuick(const SearchRequest& request = {});
     void onGetInfo();
     void onClearList();
     void onLogin();
@@ -72,7 +77,9 @@ private:
     void restoreLayout();
     void saveLayout();
     void applyStoredColours();
-    void runSearch(int autoStopMs);
+    void runSearch(const SearchRequest& request, int autoStopMs);
+    // Closes the selected records' handles on the device thread, then drops them from the tree.
+    void dropRecords(const std::function<bool(const DeviceRecord&)>& drop);
     // The selected record when the selection fits the command and its coupler is logged in;
     // otherwise says what is missing and gives null.
     enum class Selection { Coupler, UsbCoupler, SubModule };

@@ -10,6 +10,7 @@
 #include "core/CKNetCom2Global.h"
 #include "device/CDeviceThread.h"
 #include "device/SimulatedRack.h"
+#include "dialogs/CDlgSearchKind.h"
 #include "dialogs/CDlgUsbSearch.h"
 #include "views/CMainFrame.h"
 #include "views/QtMessagePresenter.h"
@@ -95,8 +96,20 @@ bool CVexaDeskApp::start(const StartOptions& options, bool show) {
     frame_->setSourceNote(source);
     if (show) frame_->show();
     if (rack_ && options.search && show) {
-        // On the simulated rack the devices are known to be there: list them at once.
-        QTimer::singleShot(0, frame_.get(), [this] { frame_->onSearchQuick(); });
+        // On the simulated rack the devices are known to be there: list every kind at once.
+        const QString port = QString::fromStdString(rack_->serialPort());
+        CDlgSearchKind::addKnownPort(port);
+        QTimer::singleShot(0, frame_.get(), [this, port] {
+            frame_->onSearchQuick();
+            SearchRequest eth;
+            eth.kind = kLinkEthernet;
+            frame_->onSearchQuick(eth);
+            SearchRequest rs;
+            rs.kind = kLinkSerial;
+            rs.line.port = port.toStdString();
+            rs.firstStation = rs.lastStation = 1;
+            frame_->onSearchQuick(rs);
+        });
     }
     return true;
 }

@@ -24,7 +24,8 @@ namespace fs = std::filesystem;
 using namespace vexa;
 
 constexpr const char* kLanguages[] = {"0", "1"};
-constexpr unsigned kCouplerType = 0x9020;
+// The coupler types: Ethernet (9 on its wire), RS-485, USB.
+bool isCoupler(unsigned type) { return type == 0x0009 || type == 0x9010 || type == 0x9020; }
 constexpr const char* kEditorFlags[] = {"comboedit", "button", "statebutton", "senddatabutton", "TextWithStateBtn"};
 
 struct Option {
@@ -166,6 +167,8 @@ protected:
                 subs.push_back({static_cast<int>(i - first) + 1, types[i]});
             rack_->addHid({.subs = subs});
         }
+        sim::SimCoupler* eth = rack_->addEthernet({});
+        rack_->addSerial({});
         if (rack_->start() != sim::kSimOk) return;
         setenv("VEXA_HID", ("sim:" + rack_->hidFolder()).c_str(), 1);
 
@@ -180,6 +183,7 @@ protected:
             KO_HANDLE h = KO_HIDSetOperateDev(p.c_str(), static_cast<unsigned short>(t), 0);
             if (!h || KO_SearchSubDev(h) != RC_OK) continue;
             couplers_.push_back(h);
+            couplerByType_[static_cast<unsigned short>(t)] = h;
             for (int i = 0; i < sim::kMaxSubModules; ++i) {
                 short addr, man, ty, mo, hw, sw;
                 int sn;
@@ -187,11 +191,25 @@ protected:
                 modules_.push_back({h, addr, static_cast<unsigned short>(ty), static_cast<unsigned short>(hw)});
             }
         }
+        // The other two kinds, found by address and by station.
+        char ip[KO_IP_TEXT_SIZE], mac[KO_MAC_TEXT_SIZE];
+        int ethHard, ethType, ethMode, flags, extra;
+        if (KO_EthSearchByIP(eth->address().c_str()) == RC_OK &&
+            KO_EthGetSearchDev(ip, mac, &ethHard, &ethType, &ethMode, &flags, &extra) == RC_OK)
+            if (KO_HANDLE h = KO_EthSetOperateDev(ip, mac, ethType, ethMode)) couplers_.push_back(couplerByType_[0x0009] = h);
+        const std::string port = rack_->serialPath(0);
+        char station;
+        if (KO_RSSearchByID(1, 0, port.c_str(), 9600, 8, 0, 0, 1, 1, 0, 0, 1000) == RC_OK &&
+            KO_RSGetSearch(&station, &manufacturer, &type, &mode, &hard, &soft, &serial) == RC_OK)
+            if (KO_HANDLE h = KO_RSSetOperateDev(1, static_cast<unsigned short>(type), static_cast<unsigned short>(mode), 0,
+                                                 port.c_str(), 9600, 8, 0, 0, 1, 1, 0, 0, 1000))
+                couplers_.push_back(couplerByType_[0x9010] = h);
     }
 
     static void TearDownTestSuite() {
         for (KO_HANDLE h : couplers_) KO_UnOperateDev(h);
         couplers_.clear();
+        couplerByType_.clear();
         modules_.clear();
         rack_.reset();
         files_.clear();
@@ -221,13 +239,15 @@ protected:
     }
 
     static std::unique_ptr<sim::SimRack> rack_;
-    static std::vector<KO_HANDLE> couplers_;
+    static std::vector<KO_HANDLE> couplers_;  // every one opened
+    static std::map<unsigned, KO_HANDLE> couplerByType_;  // one of each kind
     static std::vector<Module> modules_;
     static std::map<std::string, std::vector<CatalogFile>> files_;
 };
 
 std::unique_ptr<sim::SimRack> CatalogData::rack_;
 std::vector<KO_HANDLE> CatalogData::couplers_;
+std::map<unsigned, KO_HANDLE> CatalogData::couplerByType_;
 std::vector<Module> CatalogData::modules_;
 std::map<std::string, std::vector<CatalogFile>> CatalogData::files_;
 
@@ -242,7 +262,7 @@ TEST_F(CatalogData, FilesParseAndAreNamedAfterTheirType) {
             else
                 std::snprintf(expect, sizeof expect, "VEXA-%04X.xml", f.type);
             EXPECT_EQ(f.name, expect);
-            EXPECT_EQ(f.master, f.type == kCouplerType ? 1 : 2);
+            EXPECT_EQ(f.master, isCoupler(f.type) ? 1 : 2);
             // Ids are unique, never one of the masked ids, and every id an option names exists.
             std::set<int> ids[2];
             for (int p = 0; p < 2; ++p)
@@ -286,22 +306,26 @@ TEST_F(CatalogData, EveryFileBelongsToAModuleAndEveryModuleHasAFile) {
         EXPECT_TRUE(f->hardver == m.hardver || f->hardver == 0);
     }
     for (const auto& f : files_["0"]) {
-        if (f.type == kCouplerType) continue;
+        if (isCoupler(f.type)) continue;
         EXPECT_FALSE(modulesOf(f).empty()) << f.name << " describes no module the library serves";
     }
 }
 
 TEST_F(CatalogData, CouplerRowsAreKeysTheCouplerAnswers) {
-    auto coupler = std::find_if(files_["0"].begin(), files_["0"].end(), [](const CatalogFile& f) { return f.type == kCouplerType; });
-    ASSERT_NE(coupler, files_["0"].end());
-    KO_HANDLE h = couplers_.front();
-    ASSERT_EQ(KO_ReadMainProperty(h), RC_OK);
-    for (const auto& it : coupler->pages[0]) {
-        char t[KO_TEXT_SIZE] = {};
-        EXPECT_EQ(KO_GetMainProperty(h, it.cmd.c_str(), t), RC_OK) << it.cmd;
-        for (const auto& o : it.options) {
-            EXPECT_EQ(KO_ModifyMainProperty(h, it.cmd.c_str(), o.value.c_str()), RC_OK) << it.cmd << " " << o.value;
-            KO_ResetMainProperty(h);
+    for (unsigned type : {0x0009u, 0x9010u, 0x9020u}) {
+        SCOPED_TRACE(type);
+        auto coupler = std::find_if(files_["0"].begin(), files_["0"].end(), [type](const CatalogFile& f) { return f.type == type; });
+        ASSERT_NE(coupler, files_["0"].end());
+        ASSERT_EQ(couplerByType_.count(type), 1u) << "the rack's coupler did not answer";
+        KO_HANDLE h = couplerByType_[type];
+        ASSERT_EQ(KO_ReadMainProperty(h), RC_OK);
+        for (const auto& it : coupler->pages[0]) {
+            char t[KO_TEXT_SIZE] = {};
+            EXPECT_EQ(KO_GetMainProperty(h, it.cmd.c_str(), t), RC_OK) << it.cmd;
+            for (const auto& o : it.options) {
+                EXPECT_EQ(KO_ModifyMainProperty(h, it.cmd.c_str(), o.value.c_str()), RC_OK) << it.cmd << " " << o.value;
+                KO_ResetMainProperty(h);
+            }
         }
     }
 }
@@ -311,7 +335,7 @@ TEST_F(CatalogData, CouplerRowsAreKeysTheCouplerAnswers) {
 // dropped again) and, on rows a user edits, read back unchanged after writing it.
 TEST_F(CatalogData, RowsAreKeysTheModuleAnswersAndOptionsAreItsTexts) {
     for (const auto& f : files_["0"]) {
-        if (f.type == kCouplerType) continue;
+        if (isCoupler(f.type)) continue;
         for (const Module& m : modulesOf(f)) {
             SCOPED_TRACE(f.name + " at address " + std::to_string(m.address));
             KO_SUBHANDLE s = KO_SetOperateSubDev(m.coupler, m.address);
@@ -386,7 +410,7 @@ TEST_F(CatalogData, RowsAreKeysTheModuleAnswersAndOptionsAreItsTexts) {
 
 TEST_F(CatalogData, CommandKeysTheModuleAnswersHaveTheirButtons) {
     for (const auto& f : files_["0"]) {
-        if (f.type == kCouplerType) continue;
+        if (isCoupler(f.type)) continue;
         auto rowOf = [&f](const std::string& key) -> const Item* {
             for (const auto& it : f.pages[1])
                 if (it.cmd == key) return &it;

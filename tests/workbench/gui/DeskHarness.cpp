@@ -34,8 +34,13 @@ Harness::Harness(const RackSpec& spec, const std::function<void(const std::strin
         c.subs = subs;
         couplers_.push_back(rack_->addHid(c));
     }
+    if (spec.eth) eth_ = rack_->addEthernet({.checkPassword = spec.ethChecksPassword, .subs = *spec.eth});
+    if (spec.serial) serial_ = rack_->addSerial({.subs = *spec.serial});
     if (rack_->start() != vexa::sim::kSimOk) qFatal("simulated rack did not start");
     setenv("VEXA_HID", ("sim:" + rack_->hidFolder()).c_str(), 1);
+    // Broadcast searches go to the rack's hub, never the network.
+    if (const char* old = std::getenv("VEXA_ETH_BROADCAST")) oldBroadcast_ = old;
+    setenv("VEXA_ETH_BROADCAST", rack_->hubAddress().c_str(), 1);
 
     app_ = std::make_unique<vexadesk::CVexaDeskApp>(*qApp);
     name_share::CGenGlobal::SetPresenter(&presenter_);
@@ -47,6 +52,7 @@ Harness::~Harness() {
     rack_.reset();
     unsetenv("VEXA_HID");
     unsetenv("VEXA_APPDIR");
+    setenv("VEXA_ETH_BROADCAST", oldBroadcast_.c_str(), 1);
 }
 
 vexadesk::CMainFrame& Harness::frame() { return *app_->frame(); }
@@ -54,6 +60,20 @@ vexadesk::CMainFrame& Harness::frame() { return *app_->frame(); }
 vexadesk::CDeviceThread& Harness::thread() { return *app_->deviceThread(); }
 
 void Harness::search() { frame().onSearchQuick(); }
+
+void Harness::searchEthernet() {
+    vexadesk::SearchRequest r;
+    r.kind = vexadesk::kLinkEthernet;
+    frame().onSearchQuick(r);
+}
+
+void Harness::searchSerial() {
+    vexadesk::SearchRequest r;
+    r.kind = vexadesk::kLinkSerial;
+    r.line.port = rack_->serialPath(0);
+    r.firstStation = r.lastStation = 1;
+    frame().onSearchQuick(r);
+}
 
 void Harness::answerNextLogin(bool ok, const QString& password) {
     // Polls for the dialog from the event loop that its exec() runs; gives up after 2 s.

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,9 @@ public:
 
 struct RackSpec {
     std::vector<std::vector<vexa::sim::SubModuleConfig>> couplers;  // one entry per USB coupler
+    // An Ethernet and an RS-485 coupler (station 1) with these sub modules, when set.
+    std::optional<std::vector<vexa::sim::SubModuleConfig>> eth, serial;
+    bool ethChecksPassword = false;  // the Ethernet coupler refuses writes without its password
 };
 
 class Harness {
@@ -61,6 +65,11 @@ public:
 
     // Runs a search that stops by itself once the rack has answered; the tree holds the result.
     void search();
+    // The same for the Ethernet coupler (by broadcast to the rack) and the RS-485 line.
+    void searchEthernet();
+    void searchSerial();
+    vexa::sim::SimCoupler* ethCoupler() { return eth_; }
+    vexa::sim::SimCoupler* serialCoupler() { return serial_; }
     // Answers the next login dialog with OK (or Cancel) once it is shown.
     void answerNextLogin(bool ok, const QString& password = QStringLiteral("pw"));
     // Selects the coupler (subId -1) or a sub module in the tree and waits for the reads.
@@ -70,6 +79,9 @@ private:
     vexa::test::TempDir dir_;
     std::unique_ptr<vexa::sim::SimRack> rack_;
     std::vector<vexa::sim::SimCoupler*> couplers_;
+    vexa::sim::SimCoupler* eth_ = nullptr;
+    vexa::sim::SimCoupler* serial_ = nullptr;
+    std::string oldBroadcast_ = "127.0.0.1";
     RecordingPresenter presenter_;
     std::unique_ptr<vexadesk::CVexaDeskApp> app_;
 };
