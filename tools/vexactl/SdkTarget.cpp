@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "CouplerKeys.h"
+
 namespace vexactl {
 
 namespace {
@@ -34,17 +36,6 @@ constexpr ResultName kResultNames[] = {
     {RC_FAILED, "RC_FAILED"},
 };
 
-constexpr const char* kEthKeys[] = {"MAIN_MAC", "MAIN_TYPE", "MAIN_MODE", "MAIN_HARDVER", "MAIN_NAME", "MAIN_PASS",
-                                    "MAIN_IP", "MAIN_MASK", "MAIN_GATE", "MAIN_DNS", "MAIN_FILE_DOWN",
-                                    "MAIN_SOFT_1_VER", "MAIN_SOFT_1_LEN", "MAIN_SOFT_1_CHECK", "MAIN_SOFT_2_VER",
-                                    "MAIN_SOFT_2_LEN", "MAIN_SOFT_2_CHECK", "MAIN_BOOT_LOAD"};
-constexpr const char* kRsKeys[] = {"MAIN_MANFT", "MAIN_TYPE", "MAIN_MODE", "MAIN_HARDVER", "MAIN_SOFTVER",
-                                   "MAIN_SNCODE", "MAIN_NAME", "MAIN_PASS", "MAIN_MAX_SLAVER", "MAIN_MODBUS_OP",
-                                   "MAIN_BYTE_TO", "MAIN_BAUD", "MAIN_DATA_B", "MAIN_STOP_B", "MAIN_PARITY",
-                                   "MAIN_BOOT_LOAD"};
-constexpr const char* kHidKeys[] = {"MAIN_MANFT", "MAIN_TYPE", "MAIN_MODE", "MAIN_HARDVER", "MAIN_SOFTVER",
-                                    "MAIN_SNCODE", "MAIN_CANOPEN_ADDR", "MAIN_CANBAUD_INDEX", "MAIN_USER_CANBAUD"};
-
 }  // namespace
 
 const char* sdkResultName(int rc) {
@@ -54,11 +45,9 @@ const char* sdkResultName(int rc) {
 }
 
 const char* const* mainKeys(int kind, int& count) {
-    switch (kind) {
-        case KO_KIND_ETHERNET: count = static_cast<int>(std::size(kEthKeys)); return kEthKeys;
-        case KO_KIND_SERIAL: count = static_cast<int>(std::size(kRsKeys)); return kRsKeys;
-        default: count = static_cast<int>(std::size(kHidKeys)); return kHidKeys;
-    }
+    auto keys = vexa::rackconfig::couplerKeys(kind);
+    count = static_cast<int>(keys.size());
+    return keys.data();
 }
 
 bool parseTarget(const std::string& text, const Args& args, Target& out) {
