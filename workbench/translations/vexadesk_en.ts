@@ -439,6 +439,10 @@
 <context>
     <name>vexadesk::CMainFrame</name>
     <message>
+        <source>备份与恢复(&amp;B)</source>
+        <translation>&amp;Backup and restore</translation>
+    </message>
+    <message>
         <source>就绪</source>
         <translation>Ready</translation>
     </message>
@@ -929,6 +933,195 @@
     <message>
         <source>请选择串口</source>
         <translation>Choose a serial port</translation>
+    </message>
+</context>
+<context>
+    <name>vexadesk::CDlgRackConfig</name>
+    <message>
+        <source>通信模块 %1</source>
+        <translation>Coupler %1</translation>
+    </message>
+    <message>
+        <source>槽 %1: %2</source>
+        <translation>Slot %1: %2</translation>
+    </message>
+    <message>
+        <source>备份到文件…</source>
+        <translation>Back up to file…</translation>
+    </message>
+    <message>
+        <source>打开备份比较…</source>
+        <translation>Open backup and compare…</translation>
+    </message>
+    <message>
+        <source>恢复到设备</source>
+        <translation>Restore to device</translation>
+    </message>
+    <message>
+        <source>配置备份与恢复 - %1</source>
+        <translation>Backup and restore - %1</translation>
+    </message>
+    <message>
+        <source>模块 / 设置</source>
+        <translation>Module / setting</translation>
+    </message>
+    <message>
+        <source>比较结果</source>
+        <translation>Comparison</translation>
+    </message>
+    <message>
+        <source>备份文件</source>
+        <translation>Backup file</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>未打开备份文件</source>
+        <translation>No backup file open</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>备份到文件</source>
+        <translation>Back up to file</translation>
+    </message>
+    <message>
+        <source>机架配置 (*.json)</source>
+        <translation>Rack configuration (*.json)</translation>
+    </message>
+    <message>
+        <source>打开备份</source>
+        <translation>Open backup</translation>
+    </message>
+    <message>
+        <source>正在与设备通信…</source>
+        <translation>Talking to the device…</translation>
+    </message>
+    <message>
+        <source>读取设备出错 err=%1，未保存</source>
+        <translation>Reading the device failed (err=%1); nothing saved</translation>
+    </message>
+    <message>
+        <source>无法保存 %1：%2</source>
+        <translation>Cannot save %1: %2</translation>
+    </message>
+    <message>
+        <source>已保存 %1 个模块的 %2 项设置到 %3</source>
+        <translation>Saved %2 settings of %1 modules to %3</translation>
+    </message>
+    <message>
+        <source>备份文件不能使用：%1</source>
+        <translation>The backup file cannot be used: %1</translation>
+    </message>
+    <message>
+        <source>备份文件来自另一类通信模块（%1），此处为 %2</source>
+        <translation>The backup file is of another coupler kind (%1); this one is %2</translation>
+    </message>
+    <message>
+        <source>备份文件：%1（%2，%3）</source>
+        <translation>Backup file: %1 (%2, %3)</translation>
+    </message>
+    <message>
+        <source>读取设备出错 err=%1</source>
+        <translation>Reading the device failed (err=%1)</translation>
+    </message>
+    <message>
+        <source>相同</source>
+        <translation>Equal</translation>
+    </message>
+    <message>
+        <source>不同</source>
+        <translation>Different</translation>
+    </message>
+    <message>
+        <source>仅在备份中</source>
+        <translation>Only in the backup</translation>
+    </message>
+    <message>
+        <source>仅在设备上</source>
+        <translation>Only on the device</translation>
+    </message>
+    <message>
+        <source>类型不同</source>
+        <translation>Other type</translation>
+    </message>
+    <message>
+        <source>硬件版本不同</source>
+        <translation>Other hardware version</translation>
+    </message>
+    <message>
+        <source>勾选后恢复时写入此模块</source>
+        <translation>Tick to write this module on restore</translation>
+    </message>
+    <message>
+        <source>身份设置：勾选后恢复时才写入</source>
+        <translation>Identity setting: written on restore only when ticked</translation>
+    </message>
+    <message>
+        <source>设备与备份一致（%1 项设置相同）</source>
+        <translation>The device matches the backup (%1 settings equal)</translation>
+    </message>
+    <message>
+        <source>%1 项设置不同，%2 项仅在一侧，%3 项相同</source>
+        <translation>%1 settings differ, %2 on one side only, %3 equal</translation>
+    </message>
+    <message>
+        <source>读取设备出错 err=%1，未写入</source>
+        <translation>Reading the device failed (err=%1); nothing written</translation>
+    </message>
+    <message>
+        <source>没有需要写入的设置（%1 项跳过）</source>
+        <translation>Nothing to write (%1 skipped)</translation>
+    </message>
+    <message>
+        <source>将写入 %1 项设置，跳过 %2 项（身份设置和未确认的模块）。
+继续？</source>
+        <translation>%1 settings will be written, %2 skipped (identity settings and modules not confirmed).
+Go on?</translation>
+    </message>
+    <message>
+        <source>未写入任何设置</source>
+        <translation>Nothing was written</translation>
+    </message>
+    <message>
+        <source>已写入 %1 项，跳过 %2 项，被拒绝 %3 项，失败 %4 项</source>
+        <translation>%1 written, %2 skipped, %3 refused, %4 failed</translation>
+    </message>
+    <message>
+        <source>将写入</source>
+        <translation>To write</translation>
+    </message>
+    <message>
+        <source>已写入</source>
+        <translation>Written</translation>
+    </message>
+    <message>
+        <source>未变</source>
+        <translation>Unchanged</translation>
+    </message>
+    <message>
+        <source>跳过</source>
+        <translation>Skipped</translation>
+    </message>
+    <message>
+        <source>被拒绝</source>
+        <translation>Refused</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>身份设置</source>
+        <translation>identity</translation>
+    </message>
+    <message>
+        <source>无此模块</source>
+        <translation>no such module</translation>
     </message>
 </context>
 </TS>

@@ -16,6 +16,7 @@
 #include "device/CDeviceThread.h"
 #include "device/DeviceOps.h"
 #include "dialogs/CDlgLogin.h"
+#include "dialogs/CDlgRackConfig.h"
 #include "dialogs/CDlgSearchKind.h"
 #include "dialogs/CDlgSetColor.h"
 #include "dialogs/CDlgUsbSearch.h"
@@ -116,6 +117,8 @@ void CMainFrame::buildCommands() {
     QMenu* config = menuBar()->addMenu(tr("配置(&C)"));
     addCommand(config, ID_DOWNLOAD_CONFIG, tr("下载配置(&D)"));
     addCommand(config, ID_DOWNLOAD_IO, tr("USB主站下载IO配置(&O)"));
+    config->addSeparator();
+    connect(addCommand(config, ID_RACK_CONFIG, tr("备份与恢复(&B)")), &QAction::triggered, this, &CMainFrame::onRackConfig);
 
     QMenu* upgrade = menuBar()->addMenu(tr("升级(&U)"));
     addCommand(upgrade, ID_UPGRADE_MAIN, tr("通信模块固件升级(&U)"));
@@ -157,7 +160,7 @@ void CMainFrame::buildCommands() {
     connect(command(ID_REBOOT), &QAction::triggered, this, [this] { view_->workspace()->rebootCoupler(); });
     // Commands with modal screens of their own: the periodic refresh stops first, so it never
     // runs underneath them (connected first, so it runs before the command's own handler).
-    for (int id : {ID_UPGRADE_MAIN, ID_UPGRADE_SUB, ID_DOWNLOAD_CONFIG, ID_DOWNLOAD_IO})
+    for (int id : {ID_UPGRADE_MAIN, ID_UPGRADE_SUB, ID_DOWNLOAD_CONFIG, ID_DOWNLOAD_IO, ID_RACK_CONFIG})
         connect(command(id), &QAction::triggered, this, [this] { view_->workspace()->setPeriodicRefresh(false); });
     connect(command(ID_UPGRADE_MAIN), &QAction::triggered, this, &CMainFrame::onUpgradeCoupler);
     connect(command(ID_UPGRADE_SUB), &QAction::triggered, this, &CMainFrame::onUpgradeSubModule);
@@ -183,6 +186,7 @@ void CMainFrame::updateCommands() {
     bool coupler = selected && subId <= 0 && r->type == kUsbCouplerType;
     command(ID_DOWNLOAD_CONFIG)->setEnabled(idle && coupler);
     command(ID_DOWNLOAD_IO)->setEnabled(idle && coupler);
+    command(ID_RACK_CONFIG)->setEnabled(idle && selected);
     if (selected) {
         QString text = QString::fromStdString(subId > 0 ? subNodeText(*r->slotWithId(subId)) : couplerNodeText(*r));
         panes_[1]->setText(text);
@@ -305,6 +309,9 @@ DeviceRecord* CMainFrame::selectedForCommand(Selection need) {
         case Selection::SubModule:
             if (!selected || subId <= 0) return say(0xF01D, 0), nullptr;
             break;
+        case Selection::Rack:  // a coupler or one of its sub modules
+            if (!selected) return say(0xF009, 0), nullptr;
+            break;
     }
     if (!r->loggedIn) return say(0xF014, 1), nullptr;
     return r;
@@ -355,6 +362,15 @@ void CMainFrame::onDownloadIo() {
             else
                 g->MessageBoxText(this, tr("下载IO配置成功").toStdString(), 0, 0);
         });
+}
+
+void CMainFrame::onRackConfig() {
+    DeviceRecord* r = selectedForCommand(Selection::Rack);
+    if (!r) return;
+    CDlgRackConfig dlg(*r, thread_, this);
+    dlg.exec();
+    // A restore may have changed what the pages show.
+    view_->workspace()->loadSelected();
 }
 
 void CMainFrame::applyStoredColours() {

@@ -33,6 +33,7 @@ enum CommandId : int {
     ID_COLOURS = 0x8024,
     ID_DOWNLOAD_CONFIG = 0x8025,
     ID_DOWNLOAD_IO = 0x8026,
+    ID_RACK_CONFIG = 0x8027,
 };
 
 class CMainFrame : public QMainWindow {
@@ -64,6 +65,7 @@ public:
     void onUpgradeSubModule();   // 0x8023
     void onDownloadConfig();     // 0x8025
     void onDownloadIo();         // 0x8026
+    void onRackConfig();         // 0x8027: backup, compare and restore of the selected rack
     // Takes records found elsewhere (a search already run) into the tree.
     void adoptRecords(std::vector<std::unique_ptr<DeviceRecord>> records);
 
@@ -82,7 +84,7 @@ private:
     void dropRecords(const std::function<bool(const DeviceRecord&)>& drop);
     // The selected record when the selection fits the command and its coupler is logged in;
     // otherwise says what is missing and gives null.
-    enum class Selection { Coupler, UsbCoupler, SubModule };
+    enum class Selection { Coupler, UsbCoupler, SubModule, Rack };
     DeviceRecord* selectedForCommand(Selection need);
 
     CDeviceThread& thread_;

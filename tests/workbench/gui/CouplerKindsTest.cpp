@@ -2,17 +2,22 @@
 // tree branch, the coupler's own login, pages behind every kind, and the commands only the USB
 // coupler has.
 #include <QAction>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
 
 #include <VexaBootParams.h>
+#include <VexaSdk.h>
 
 #include <arpa/inet.h>
 
 #include "DeskHarness.h"
 #include "device/SubUpgrade.h"
+#include "TempDir.h"
+#include "device/CDeviceThread.h"
 #include "dialogs/CDlgLogin.h"
+#include "dialogs/CDlgRackConfig.h"
 #include "views/CDlgWorkSpace.h"
 #include "views/CEqumentTree.h"
 #include "views/CMainFrame.h"
@@ -27,7 +32,7 @@ namespace {
 
 RackSpec everyKind(bool ethChecksPassword = false) {
     RackSpec spec{{{{1, subIdentity(0x2808)}}}};
-    spec.eth = {{1, subIdentity(0x4017)}, {2, subIdentity(0x1804)}};
+    spec.eth = {{1, subIdentity(0x4017)}, {2, subIdentity(0x2808)}};
     spec.serial = {{1, subIdentity(0x3800)}, {2, subIdentity(0x2808)}};
     spec.ethChecksPassword = ethChecksPassword;
     return spec;
@@ -41,6 +46,26 @@ int recordOfKind(Harness& h, int kind) {
 }
 
 CDlgWorkSpace& workspace(Harness& h) { return *h.frame().view()->workspace(); }
+
+struct YesPresenter : name_share::IMessagePresenter {
+    int present(void*, const std::string&, const std::string& text, int, int) override {
+        texts.push_back(text);
+        return 0x4000;  // Yes
+    }
+    std::vector<std::string> texts;
+};
+
+// The rows of a comparison whose state is not "相同", as "key=file|live".
+QStringList differences(QTreeWidget* tree) {
+    QStringList out;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        for (int k = 0; k < tree->topLevelItem(i)->childCount(); ++k) {
+            QTreeWidgetItem* row = tree->topLevelItem(i)->child(k);
+            out << row->text(0) + "=" + row->text(2) + "|" + row->text(3);
+        }
+    out.sort();
+    return out;
+}
 
 }  // namespace
 
@@ -125,6 +150,74 @@ private slots:
         QVERIFY(h.messages().messages.empty());
     }
 
+    // Backup, three settings changed behind the workbench's back, the comparison lists exactly
+    // those (and the changed name, an identity setting); a restore writes them back and leaves
+    // the name until its row is ticked.
+    void rackBackupCompareRestore() {
+        Harness h(everyKind());
+        h.searchEthernet();
+        DeviceRecord& r = *h.frame().tree()->records()[0];
+        r.loggedIn = true;
+        YesPresenter yes;
+        name_share::CGenGlobal::SetPresenter(&yes);
+        vexa::test::TempDir dir;
+        const QString path = QString::fromStdString(dir.path() + "/rack.json");
+        CDlgRackConfig dlg(r, h.thread(), &h.frame());
+        QSignalSpy finished(&dlg, &CDlgRackConfig::finished);
+        auto step = [&](auto&& action) -> int {
+            finished.clear();
+            action();
+            if (!QTest::qWaitFor([&] { return !finished.isEmpty(); }, 10000)) return -999;
+            return finished.first().first().toInt();
+        };
+        QCOMPARE(step([&] { dlg.backupTo(path); }), 0);
+
+        // The changes, made through the library on the device thread as any other program would.
+        struct Change {
+            std::uint16_t type;
+            const char* key;
+            const char* value;
+        } changes[] = {{0x4017, "SET_AIN_TYPE_2", "1"}, {0x2808, "SET_DOUT_MODE_3", "1"}, {0x2808, "SET_DOUT_DEFAULT_5", "1"}};
+        h.thread().post([&] {
+            for (const auto& c : changes)
+                for (const auto& slot : r.subSlots)
+                    if (slot.id && slot.type == c.type) {
+                        KO_SUBHANDLE s = KO_SetOperateSubDev(r.handle.load(), slot.id);
+                        KO_ReadSubDevProperty(s);
+                        KO_ModifySubDevProperty(s, c.key, c.value);
+                        KO_SubmitSubDevProperty(s);
+                    }
+            KO_ReadMainProperty(r.handle.load());
+            KO_ModifyMainProperty(r.handle.load(), "MAIN_NAME", "renamed");
+            KO_SubmitMainProperty(r.handle.load(), "");
+        });
+        h.thread().waitIdle();
+
+        QCOMPARE(step([&] { dlg.openBackup(path); }), 0);
+        const QStringList changed = differences(dlg.comparison());
+        QCOMPARE(changed.size(), 4);
+        QVERIFY(changed.filter(QStringLiteral("MAIN_NAME=VEXA-9000|renamed")).size() == 1);
+        for (const auto& c : changes) QCOMPARE(changed.filter(QString::fromLatin1(c.key) + "=").size(), 1);
+
+        QCOMPARE(step([&] { dlg.restore(); }), 0);
+        QCOMPARE(dlg.lastReport()->count(vexa::rackconfig::Outcome::Written), 3);
+        QCOMPARE(step([&] { dlg.openBackup(path); }), 0);
+        QCOMPARE(differences(dlg.comparison()), QStringList{QStringLiteral("MAIN_NAME=VEXA-9000|renamed")});
+
+        QVERIFY(dlg.tick(0, QStringLiteral("MAIN_NAME")));
+        QCOMPARE(step([&] { dlg.restore(); }), 0);
+        QCOMPARE(step([&] { dlg.openBackup(path); }), 0);
+        QVERIFY(differences(dlg.comparison()).isEmpty());
+
+        // A damaged file is refused before the rack is read.
+        QFile damaged(path);
+        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write("{\"format\": \"vexa-rack\", \"version\"");
+        damaged.close();
+        QCOMPARE(step([&] { dlg.openBackup(path); }), -1);
+        name_share::CGenGlobal::SetPresenter(&h.messages());
+    }
+
     // The mapping editor and the coupler image download are the USB coupler's; the RS-485
     // coupler's own image goes through the upgrade library's Modbus plug-in.
     void usbOnlyCommandsAndHandOverRecords() {
@@ -147,10 +240,7 @@ private slots:
         }
 
         // A sub module's hand-over names the coupler the way its search found it.
-        // The question boxes are answered Yes.
-        struct YesPresenter : name_share::IMessagePresenter {
-            int present(void*, const std::string&, const std::string&, int, int) override { return 0x4000; }
-        } yes;
+        YesPresenter yes;  // the question boxes are answered Yes
         name_share::CGenGlobal::SetPresenter(&yes);
         for (int kind : {kLinkEthernet, kLinkSerial}) {
             DeviceRecord& r = *tree.records()[recordOfKind(h, kind)];
