@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Pictures of the workbench for people: main window, USB search, login, a module being edited,
-# the live trend, a calibration's message, the PDO mapping editor and a sub module's upgrade in
-# the upgrade library's dialog, in Chinese and in English, taken on the built-in simulated rack
-# under a virtual X server into docs/screenshots/.
+# Pictures of the workbench for people: main window (every coupler kind in the tree), USB search,
+# login, a module being edited, the live trend, a calibration's message, the PDO mapping editor, a
+# sub module's upgrade in the upgrade library's dialog and a rack beside its backup, in Chinese
+# and in English, taken on the built-in simulated rack under a virtual X server into
+# docs/screenshots/.
 #   scripts/screenshots.sh            (BUILD_DIR=build by default; JOBS=2)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -32,6 +32,7 @@ public:
     void restore();  // asks before writing
 
     QTreeWidget* comparison() const { return tree_; }
+    DeviceRecord& record() const { return record_; }
     // Ticks a module (slot, key empty) or an identity setting so that a restore writes it.
     bool tick(int slot, const QString& key);
     const std::optional<vexa::rackconfig::RestoreReport>& lastReport() const { return report_; }

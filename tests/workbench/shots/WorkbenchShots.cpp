@@ -12,6 +12,8 @@
 // Then on the coupler: <lang>-mapping.png (the PDO mapping editor with inputs and outputs placed
 // in several PDOs, downloaded and read back) and <lang>-upgrade.png (the upgrade library's dialog
 // mid-transfer, a sub module of the rack in its boot loader taking a generated upgrade file).
+// Last <lang>-compare.png: the Ethernet coupler's rack beside a backup taken before three of its
+// settings and its name changed.
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -51,6 +53,7 @@
 #include "device/SubUpgrade.h"
 #include "dialogs/CUsbDownDlg.h"
 #include "dialogs/CDlgLogin.h"
+#include "dialogs/CDlgRackConfig.h"
 #include "dialogs/CDlgUsbSearch.h"
 #include "grid/CNetProGrid.h"
 #include "views/CDlgWorkSpace.h"
@@ -286,6 +289,9 @@ int main(int argc, char** argv) {
         answering.messages.clear();
     };
 
+    std::unique_ptr<vexadesk::CDlgRackConfig> rackDlg;
+    int rackSteps = 0;
+    const QString rackPath = QString::fromStdString(appDir.path() + "/rack.json");
     std::vector<Step> steps = {
         {"search dialog with a device listed",
          [&] { return searchDlg() && searchDlg()->list()->topLevelItemCount() > 0 && searchDlg()->ticks() >= 16; },
@@ -546,6 +552,55 @@ int main(int argc, char** argv) {
                  std::fprintf(stderr, "workbench-shots: the upgrade's hand-over ended with %d\n", upgradeRc);
                  ++failures;
              }
+             // The Ethernet coupler's rack beside a backup taken before three settings and its
+             // name were changed.
+             vexadesk::DeviceRecord* eth = nullptr;
+             for (const auto& r : frame.tree()->records())
+                 if (r->linkType == vexadesk::kLinkEthernet) eth = r.get();
+             if (!eth) {
+                 std::fprintf(stderr, "workbench-shots: no Ethernet coupler on the rack\n");
+                 ++failures;
+                 app.exit(1);
+                 return;
+             }
+             eth->loggedIn = true;
+             rackDlg = std::make_unique<vexadesk::CDlgRackConfig>(*eth, *desk.deviceThread(), &frame);
+             QObject::connect(rackDlg.get(), &vexadesk::CDlgRackConfig::finished, [&](int rc) {
+                 ++rackSteps;
+                 failures += rc != 0;
+             });
+             rackDlg->show();
+             rackDlg->backupTo(rackPath);
+         }},
+        {"rack saved", [&] { return rackSteps == 1; },
+         [&] {
+             vexadesk::DeviceRecord* eth = &rackDlg->record();
+             desk.deviceThread()->post([eth] {
+                 const struct {
+                     std::uint16_t type;
+                     const char* key;
+                     const char* value;
+                 } changes[] = {{0x4017, "SET_AIN_TYPE_2", "1"}, {0x2808, "SET_DOUT_MODE_3", "1"}, {0x2808, "SET_DOUT_DEFAULT_5", "1"}};
+                 for (const auto& c : changes)
+                     for (const auto& slot : eth->subSlots)
+                         if (slot.id && slot.type == c.type) {
+                             KO_SUBHANDLE s = KO_SetOperateSubDev(eth->handle.load(), slot.id);
+                             KO_ReadSubDevProperty(s);
+                             KO_ModifySubDevProperty(s, c.key, c.value);
+                             KO_SubmitSubDevProperty(s);
+                         }
+                 KO_ReadMainProperty(eth->handle.load());
+                 KO_ModifyMainProperty(eth->handle.load(), "MAIN_NAME", "line 2");
+                 KO_SubmitMainProperty(eth->handle.load(), "");
+             });
+             rackDlg->openBackup(rackPath);
+         }},
+        {"rack compared", [&] { return rackSteps == 2; },
+         [&] { settleUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(400); }},
+        {"comparison drawn", [&] { return std::chrono::steady_clock::now() >= settleUntil; },
+         [&] {
+             failures += !save(rackDlg->grab(), prefix + "compare.png");
+             rackDlg.reset();
              reportMessages();
              name_share::CGenGlobal::SetPresenter(deskPresenter);
              app.exit(failures ? 1 : 0);
