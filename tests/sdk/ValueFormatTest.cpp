@@ -140,6 +140,42 @@ TEST(ValueFormat, BadTextsChangeNothing) {
     }
 }
 
+// A numeric text is taken whole and only within what the item can show back: the ends of each
+// format's range parse, one past them (and a number with anything after it) changes nothing.
+TEST(ValueFormat, NumbersAreTakenWholeAndWithinRange) {
+    struct Case {
+        int format, length;
+        const char* lowest;
+        const char* highest;
+        const char* belowLowest;
+        const char* aboveHighest;
+    } cases[] = {
+        {kFmtByteDec, 1, "0", "255", "-1", "256"},
+        {kFmtByteHex, 1, "0", "ff", "-1", "100"},
+        {kFmtBe16Dec, 2, "-32768", "65535", "-32769", "65536"},
+        {kFmtBe16Hex, 2, "0x0", "0xffff", "-1", "0x10000"},
+        {kFmtBe32Dec, 4, "-2147483648", "4294967295", "-2147483649", "4294967296"},
+        {kFmtBe32Hex, 4, "0", "0xffffffff", "-1", "0x100000000"},
+        {kFmtBe32Unsigned, 4, "0", "4294967295", "-1", "4294967296"},
+    };
+    for (const auto& c : cases) {
+        for (const char* good : {c.lowest, c.highest}) {
+            PropertyItem it = item(c.format, c.length);
+            EXPECT_TRUE(parseText(it, good)) << c.format << " " << good;
+        }
+        const std::string trailing = std::string(c.highest) + "abc";
+        for (const std::string& bad : {std::string(c.belowLowest), std::string(c.aboveHighest), trailing,
+                                      std::string("12 34"), std::string("")}) {
+            PropertyItem it = item(c.format, c.length, {0xA5, 0xA5, 0xA5, 0xA5});
+            EXPECT_FALSE(parseText(it, bad)) << c.format << " " << bad;
+            for (int i = 0; i < 4; ++i) EXPECT_EQ(it.raw[i], 0xA5) << c.format << " " << bad;
+        }
+    }
+    PropertyItem f = item(kFmtFloatSwapped, 4);
+    EXPECT_FALSE(parseText(f, "1.5x"));
+    EXPECT_TRUE(parseText(f, " 1.5 "));
+}
+
 // Only the three shown numbers are the user's: the bytes between them stay as the module sent them.
 TEST(ValueFormat, DateBytesSetEveryOtherByte) {
     PropertyItem it = item(kFmtDateBytes, 6, {24, 0xA1, 3, 0xA2, 15, 0xA3});

@@ -35,29 +35,25 @@ const char* skipSpace(const char* s) {
     return s;
 }
 
-// Leading number of `text` in `base` (as the "%d"/"%x"/"%u" scans read it); false when there
-// are no digits or the number does not fit 64 bits.
-bool leadingInt(const std::string& text, int base, long long& out) {
+// The whole of `text` (blanks around it allowed) as a number in `base` within [lo, hi]. A text
+// with anything after the number, or a value the item could never show back, is no value of the
+// item: taking its leading digits or its value modulo the width would write something else
+// than what the caller asked for.
+bool wholeNumber(const std::string& text, int base, long long lo, long long hi, long long& out) {
     const char* s = skipSpace(text.c_str());
     if (!*s) return false;
     char* end = nullptr;
     errno = 0;
     long long v = std::strtoll(s, &end, base);
-    if (end == s || errno == ERANGE) return false;
+    if (end == s || errno == ERANGE || *skipSpace(end) || v < lo || v > hi) return false;
     out = v;
     return true;
 }
 
-bool leadingUnsigned(const std::string& text, int base, unsigned long long& out) {
-    const char* s = skipSpace(text.c_str());
-    if (!*s || *s == '-') return false;
-    char* end = nullptr;
-    errno = 0;
-    unsigned long long v = std::strtoull(s, &end, base);
-    if (end == s || errno == ERANGE) return false;
-    out = v;
-    return true;
-}
+// Ranges of the numeric formats: what their rendering can show. A signed rendering of a 16- or
+// 32-bit word also takes the unsigned spelling of the same bits.
+constexpr long long kByteMax = 0xFF, kWordMax = 0xFFFF, kLongMax = 0xFFFFFFFFLL;
+constexpr long long kWordMin = -0x8000, kLongMin = -0x80000000LL;
 
 // ---- raw -> text ----
 void rByteDec(PropertyItem& it) { it.setText(fmt("%d", it.raw[0])); }
@@ -119,13 +115,13 @@ void rSerial(PropertyItem& it) {
 // ---- text -> raw ----
 bool pByteDec(PropertyItem& it, const std::string& t) {
     long long v;
-    if (!leadingInt(t, 10, v)) return false;
+    if (!wholeNumber(t, 10, 0, kByteMax, v)) return false;
     it.raw[0] = static_cast<std::uint8_t>(v);
     return true;
 }
 bool pByteHex(PropertyItem& it, const std::string& t) {
-    unsigned long long v;
-    if (!leadingUnsigned(t, 16, v)) return false;
+    long long v;
+    if (!wholeNumber(t, 16, 0, kByteMax, v)) return false;
     it.raw[0] = static_cast<std::uint8_t>(v);
     return true;
 }
@@ -150,7 +146,7 @@ bool pFloat(PropertyItem& it, const std::string& t) {
     const char* s = skipSpace(t.c_str());
     char* end = nullptr;
     float f = std::strtof(s, &end);
-    if (end == s || !std::isfinite(f)) return false;
+    if (end == s || *skipSpace(end) || !std::isfinite(f)) return false;
     std::uint8_t b[4];
     std::memcpy(b, &f, 4);
     it.raw[0] = b[1];
@@ -162,31 +158,31 @@ bool pFloat(PropertyItem& it, const std::string& t) {
 }
 bool pBe16Dec(PropertyItem& it, const std::string& t) {
     long long v;
-    if (!leadingInt(t, 10, v)) return false;
+    if (!wholeNumber(t, 10, kWordMin, kWordMax, v)) return false;
     putBe16(it.raw, static_cast<std::uint32_t>(v));
     return true;
 }
 bool pBe16Hex(PropertyItem& it, const std::string& t) {
-    unsigned long long v;
-    if (!leadingUnsigned(t, 16, v)) return false;
+    long long v;
+    if (!wholeNumber(t, 16, 0, kWordMax, v)) return false;
     putBe16(it.raw, static_cast<std::uint32_t>(v));
     return true;
 }
 bool pBe32Dec(PropertyItem& it, const std::string& t) {
     long long v;
-    if (!leadingInt(t, 10, v)) return false;
+    if (!wholeNumber(t, 10, kLongMin, kLongMax, v)) return false;
     putBe32(it.raw, static_cast<std::uint32_t>(v));
     return true;
 }
 bool pBe32Hex(PropertyItem& it, const std::string& t) {
-    unsigned long long v;
-    if (!leadingUnsigned(t, 16, v)) return false;
+    long long v;
+    if (!wholeNumber(t, 16, 0, kLongMax, v)) return false;
     putBe32(it.raw, static_cast<std::uint32_t>(v));
     return true;
 }
 bool pBe32Unsigned(PropertyItem& it, const std::string& t) {
-    unsigned long long v;
-    if (!leadingUnsigned(t, 10, v)) return false;
+    long long v;
+    if (!wholeNumber(t, 10, 0, kLongMax, v)) return false;
     putBe32(it.raw, static_cast<std::uint32_t>(v));
     return true;
 }
