@@ -87,7 +87,13 @@ TEST_F(HidMapCliTest, BadMapArgumentsAreUsageErrors) {
     EXPECT_EQ(vexactl("map download hid x:0:0:1:0x40:1").status, 2);
     EXPECT_EQ(vexactl("map show eth:" + eth->address()).status, 2);
     EXPECT_EQ(vexactl("map frobnicate hid").status, 2);
+    // An empty download would wipe the mapping: it takes --clear, and --clear takes nothing else.
+    EXPECT_EQ(vexactl("map download hid").status, 2);
+    EXPECT_EQ(vexactl("map download hid --clear --all").status, 2);
     EXPECT_EQ(hid->requestCount(), 0u);
+    CliRun r = vexactl("map download hid --clear");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(hid->canOpenImage().tpdo.empty());
 }
 
 TEST_F(HidMapCliTest, UpdateDownloadsTheImageByteExactWithProgress) {
@@ -102,9 +108,10 @@ TEST_F(HidMapCliTest, UpdateDownloadsTheImageByteExactWithProgress) {
     ASSERT_EQ(kept.size(), 1024u);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), kept.begin()));
 
-    // A bare image when it is not a .fupf file, or when asked.
+    // A bare image only when asked: any other file must be a .fupf image.
     std::string raw = writeFile("fw.img", std::vector<unsigned char>(image.begin(), image.begin() + 33));
-    r = vexactl("hid-update hid " + raw + " --settle 0 --no-progress");
+    EXPECT_EQ(vexactl("hid-update hid " + raw + " --settle 0").status, 2);
+    r = vexactl("hid-update hid " + raw + " --format raw --settle 0 --no-progress");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_FALSE(has(r, "%]")) << r.out;
     EXPECT_EQ(hid->firmwareImage().size(), 64u);
@@ -115,6 +122,9 @@ TEST_F(HidMapCliTest, UpdateRefusesBadFilesAndReportsASilentCoupler) {
     EXPECT_EQ(vexactl("hid-update hid " + writeFile("short.fupf", fupf(image, 101)) + " --settle 0").status, 2);
     EXPECT_EQ(vexactl("hid-update hid " + writeFile("big.fupf", fupf(image, 0x10000)) + " --settle 0").status, 2);
     EXPECT_EQ(vexactl("hid-update hid " + dir + "/missing.fupf --settle 0").status, 2);
+    CliRun folder = vexactl("hid-update hid " + dir + " --settle 0");
+    EXPECT_EQ(folder.status, 2);
+    EXPECT_TRUE(has(folder, "not a file")) << folder.out;
     EXPECT_EQ(hid->requestCount(), 0u);
     std::string good = writeFile("ok.fupf", fupf(image, image.size()));
     hid->setSilent(true);

@@ -87,6 +87,9 @@ TEST_F(SubCliTest, FailuresNameTheirResult) {
     r = vexactl("sub-set " + target + " 8 SET_AIN_TYPE_2 abc");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("999 RC_FAILED"), std::string::npos) << r.out;
+    r = vexactl("sub-set " + target + " 8 DATA_AIN_0 1 --data");  // a measured input
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("is an input"), std::string::npos) << r.out;
     r = vexactl("sub-props " + couplers.back()->address() + " 1");
     EXPECT_EQ(r.status, 2) << r.out;
     r = vexactl("sub-props " + target + " 0");

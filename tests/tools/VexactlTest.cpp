@@ -41,6 +41,18 @@ TEST_F(VexactlTest, SearchesEveryTransport) {
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("\"target\":\"hid:" + hid->address() + "\""), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"ok\":true"), std::string::npos);
+
+    // A station range, and one rule for every kind: nothing found fails and says so.
+    const std::string port = rack.serialPath(rs->line());
+    r = vexactl("search rs " + port + " --station 3-4 --ascii");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("target=rs:" + port + ":4"), std::string::npos) << r.out;
+    r = vexactl("search rs " + port + " --station 200-201 --ascii --timeout 100");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("NOTHING_FOUND"), std::string::npos) << r.out;
+    EXPECT_EQ(vexactl("search rs " + port + " --station 5-2").status, 2);
+    r = vexactl("search eth --ip " + eth->address());
+    EXPECT_EQ(r.status, 0) << r.out;
 }
 
 TEST_F(VexactlTest, PropsGetAndSet) {
@@ -57,6 +69,12 @@ TEST_F(VexactlTest, PropsGetAndSet) {
     r = vexactl("set hid MAIN_CANOPEN_ADDR 9");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(hid->block(2)[0], 9);
+    // A value the item cannot hold is refused, not written modulo its width.
+    for (const char* bad : {"999", "-1", "12abc"}) {
+        r = vexactl(std::string("set hid MAIN_CANOPEN_ADDR ") + bad);
+        EXPECT_EQ(r.status, 1) << bad << ": " << r.out;
+        EXPECT_EQ(hid->block(2)[0], 9) << bad;
+    }
 }
 
 TEST_F(VexactlTest, FailuresNameTheirResult) {
@@ -71,4 +89,13 @@ TEST_F(VexactlTest, FailuresNameTheirResult) {
     EXPECT_EQ(r.status, 2);
     r = vexactl("frobnicate");
     EXPECT_EQ(r.status, 2);
+    // Missing arguments say what the command takes; --help asks for it.
+    for (const char* cmd : {"props", "get hid", "set hid MAIN_NAME", "subs", "sub-props hid", "map download"}) {
+        r = vexactl(cmd);
+        EXPECT_EQ(r.status, 2) << cmd;
+        EXPECT_NE(r.out.find("usage: vexactl "), std::string::npos) << cmd << ": " << r.out;
+    }
+    r = vexactl("props --help");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("usage: vexactl props"), std::string::npos) << r.out;
 }

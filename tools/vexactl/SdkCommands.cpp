@@ -1,4 +1,6 @@
 // Coupler commands: search, props, get, set, reboot.
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
@@ -8,9 +10,21 @@ namespace vexactl {
 
 namespace {
 
+// One rule for every kind: a search that found something succeeds; one that found nothing
+// fails, saying so, unless the library reported a failure of its own.
+int finishSearch(Output& out, int found, int rc) {
+    if (found > 0) return finishSdk(out, RC_OK);
+    if (rc == RC_OK || rc == RC_NO_REPLY || rc == RC_NO_MORE) {
+        out.message("no coupler answered");
+        return out.finish(RC_NO_REPLY, "NOTHING_FOUND", false);
+    }
+    return finishSdk(out, rc);
+}
+
 int searchEth(const Args& a, Output& out) {
-    if (a.has("ip"))
-        KO_EthSearchByIP(a.get("ip").c_str());
+    const std::string only = a.get("ip");
+    if (!only.empty())
+        KO_EthSearchByIP(only.c_str());
     else
         KO_EthSearchAll();
     char ip[KO_IP_TEXT_SIZE], mac[KO_MAC_TEXT_SIZE];
@@ -24,52 +38,68 @@ int searchEth(const Args& a, Output& out) {
                        .add("mode", hex4(mode))
                        // The coupler sends this word minor byte first.
                        .add("hardver", versionText((hard & 0xFF) << 8 | (hard >> 8 & 0xFF))));
+        // One address asked and answered: no need to wait out the library's collecting window.
+        if (!only.empty() && only == ip) break;
     }
-    // The search ends when nobody else answers: that is success when something was found.
-    if (rc == RC_NO_REPLY && found) rc = RC_OK;
-    return finishSdk(out, rc);
+    return finishSearch(out, found, rc);
+}
+
+// "N" or "A-B", stations 1..247.
+bool parseStations(const std::string& text, int& first, int& last) {
+    char tail = 0;
+    int n = std::sscanf(text.c_str(), "%d-%d%c", &first, &last, &tail);
+    if (n == 1) last = first;
+    if ((n != 1 && n != 2) || first < 1 || last > 247 || first > last) return false;
+    return true;
 }
 
 int searchRs(const Args& a, Output& out) {
-    if (a.positional.size() < 2 || !a.has("station")) {
-        std::fprintf(stderr, "usage: vexactl search rs PORT --station N [--ascii] [--baud B]\n");
-        return kUsage;
-    }
+    int first = 0, last = 0;
+    if (a.positional.size() < 2 || !a.has("station") || !parseStations(a.get("station"), first, last)) return kUsage;
     const std::string& port = a.positional[1];
-    int station = static_cast<int>(a.getInt("station", 1));
-    int framing = a.has("ascii") ? 1 : 0;
-    int rc = KO_RSSearchByID(station, framing, port.c_str(), static_cast<int>(a.getInt("baud", 9600)), 8, 0, 0, 1, 1,
-                             0, 0, 1000);
-    if (rc == RC_OK) {
+    const int framing = a.has("ascii") ? 1 : 0;
+    const int baud = static_cast<int>(a.getInt("baud", 9600));
+    // A station that is not there costs the whole wait: a range asks each one briefly.
+    const int timeout = static_cast<int>(a.getInt("timeout", first == last ? 1000 : 300));
+    const bool bar = first != last && !out.json() && isatty(STDERR_FILENO);
+    int rc = RC_OK, found = 0;
+    for (int station = first; station <= last; ++station) {
+        if (bar) std::fprintf(stderr, "\rstation %d (%d..%d), %d found ", station, first, last, found);
+        rc = KO_RSSearchByID(station, framing, port.c_str(), baud, 8, 0, 0, 1, 1, 0, 0, timeout);
+        if (rc == RC_OPEN_FAILED) break;  // the port, not the station: asking on is pointless
+        if (rc != RC_OK) continue;
         char addr;
         short manufacturer, type, mode, hard, soft;
         int serial;
-        rc = KO_RSGetSearch(&addr, &manufacturer, &type, &mode, &hard, &soft, &serial);
-        if (rc == RC_OK)
-            out.record(Record()
-                           .add("target", "rs:" + port + ":" + std::to_string(static_cast<unsigned char>(addr)))
-                           .add("type", hex4(type))
-                           .add("mode", hex4(mode))
-                           .add("hardver", versionText(hard))
-                           .add("softver", versionText(soft))
-                           .add("manufacturer", static_cast<long long>(static_cast<unsigned short>(manufacturer))));
+        if (KO_RSGetSearch(&addr, &manufacturer, &type, &mode, &hard, &soft, &serial) != RC_OK) continue;
+        ++found;
+        out.record(Record()
+                       .add("target", "rs:" + port + ":" + std::to_string(static_cast<unsigned char>(addr)))
+                       .add("type", hex4(type))
+                       .add("mode", hex4(mode))
+                       .add("hardver", versionText(hard))
+                       .add("softver", versionText(soft))
+                       .add("manufacturer", static_cast<long long>(static_cast<unsigned short>(manufacturer))));
     }
-    return finishSdk(out, rc);
+    if (bar) std::fprintf(stderr, "\n");
+    return finishSearch(out, found, rc);
 }
 
 int searchHid(const Args&, Output& out) {
     KO_HIDSearchAll();
     char path[KO_HID_PATH_SIZE];
     short manufacturer, type, mode, hard, soft;
-    int serial, rc;
-    while ((rc = KO_HIDGetSearchDev(path, &manufacturer, &type, &mode, &hard, &soft, &serial)) == RC_OK)
+    int serial, rc, found = 0;
+    while ((rc = KO_HIDGetSearchDev(path, &manufacturer, &type, &mode, &hard, &soft, &serial)) == RC_OK) {
+        ++found;
         out.record(Record()
                        .add("target", std::string("hid:") + path)
                        .add("type", hex4(type))
                        .add("mode", hex4(mode))
                        .add("hardver", versionText(hard))
                        .add("softver", versionText(soft)));
-    return finishSdk(out, rc == RC_NO_MORE ? RC_OK : rc);
+    }
+    return finishSearch(out, found, rc);
 }
 
 int search(const Args& a, Output& out) {
@@ -77,7 +107,6 @@ int search(const Args& a, Output& out) {
     if (what == "eth") return searchEth(a, out);
     if (what == "rs") return searchRs(a, out);
     if (what == "hid") return searchHid(a, out);
-    std::fprintf(stderr, "usage: vexactl search eth [--ip A] | rs PORT --station N [--ascii] | hid\n");
     return kUsage;
 }
 
@@ -155,7 +184,7 @@ int reboot(const Args& a, Output& out) {
 
 }  // namespace
 
-VEXACTL_COMMAND("search", "search eth [--ip A] | rs PORT --station N [--ascii] [--baud B] | hid",
+VEXACTL_COMMAND("search", "search eth [--ip A] | rs PORT --station N|A-B [--ascii] [--baud B] [--timeout MS] | hid",
                 "find couplers", search);
 VEXACTL_COMMAND("props", "props TARGET", "read every property of a coupler", props);
 VEXACTL_COMMAND("get", "get TARGET KEY", "read one coupler property", get);

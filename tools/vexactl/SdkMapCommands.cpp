@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -229,6 +231,16 @@ int mapDownload(const Args& a, Output& out) {
                          a.positional[i].c_str());
             return kUsage;
         }
+    // An empty download wipes the coupler's mapping: only when asked for in so many words.
+    const bool clear = a.has("clear");
+    if (layout.entries().empty() && !a.has("all") && !clear) {
+        std::fprintf(stderr, "vexactl: nothing to download: name PDO entries, --all, or --clear to empty the mapping\n");
+        return kUsage;
+    }
+    if (clear && (!layout.entries().empty() || a.has("all"))) {
+        std::fprintf(stderr, "vexactl: --clear downloads an empty mapping; it takes no entries and no --all\n");
+        return kUsage;
+    }
     Target t;
     int status = kOk;
     KO_HANDLE h = openHid(a, 1, out, t, status);
@@ -236,6 +248,11 @@ int mapDownload(const Args& a, Output& out) {
     int rc = RC_OK;
     std::vector<IoMapRecord> channels = ioChannels(h, rc);
     if (a.has("all")) layout.addAll(channels);
+    if (rc == RC_OK && layout.entries().empty() && !clear) {
+        KO_UnOperateDev(h);
+        out.message("the coupler's sub modules have no channels to map; nothing downloaded");
+        return out.finish(RC_FAILED, "NOTHING_TO_MAP", false);
+    }
     if (rc == RC_OK) rc = KO_HidClearPDOSet(h);
     for (const auto& e : layout.entries())
         if (rc == RC_OK) rc = KO_HidAddPDOSet(h, &e, sizeof e);
@@ -256,9 +273,6 @@ int map(const Args& a, Output& out) {
     if (what == "channels") return mapChannels(a, out);
     if (what == "show") return mapShow(a, out);
     if (what == "download") return mapDownload(a, out);
-    std::fprintf(stderr,
-                 "usage: vexactl map channels TARGET | show TARGET | download TARGET [--all] "
-                 "[t|r:OFFSET:PDO:ADDR:REG:WORDS ...]\n");
     return kUsage;
 }
 
@@ -268,18 +282,26 @@ int map(const Args& a, Output& out) {
 // (little-endian), then the N image bytes; anything else is taken as the bare image.
 bool loadImage(const std::string& path, const std::string& format, std::vector<unsigned char>& image,
                std::string& why) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) {
-        why = "cannot open " + path;
+    if (format != "" && format != "fupf" && format != "raw") {
+        why = "--format is fupf or raw";
         return false;
     }
-    std::vector<unsigned char> file((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    bool fupf = format.empty() ? path.size() >= 5 && path.compare(path.size() - 5, 5, ".fupf") == 0 : format == "fupf";
-    if (!fupf) {
-        if (format != "" && format != "raw") {
-            why = "--format is fupf or raw";
-            return false;
-        }
+    // A folder or a device would be read as an image (or not at all): only a plain file is one.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        why = path + ": " + (std::filesystem::exists(path, ec) ? "not a file" : std::strerror(ENOENT));
+        return false;
+    }
+    std::ifstream f(path, std::ios::binary);
+    std::vector<unsigned char> file;
+    if (f) file.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    if (!f && !f.eof()) {
+        why = path + ": " + std::strerror(errno ? errno : EIO);
+        return false;
+    }
+    // Any file is a .fupf image unless the caller says it is a bare one: the header's length is
+    // what tells a firmware image from some other file.
+    if (format == "raw") {
         if (static_cast<long>(file.size()) > kRawMaxImage) {
             why = "image larger than a coupler takes";
             return false;
@@ -288,12 +310,12 @@ bool loadImage(const std::string& path, const std::string& format, std::vector<u
         return true;
     }
     if (file.size() < kFupfHeader) {
-        why = "file size does not match its header";
+        why = "file size does not match its header (not a .fupf image? --format raw sends a bare one)";
         return false;
     }
     unsigned long n = file[0] | file[1] << 8 | file[2] << 16 | static_cast<unsigned long>(file[3]) << 24;
     if (file.size() != n + kFupfHeader) {
-        why = "file size does not match its header";
+        why = "file size does not match its header (not a .fupf image? --format raw sends a bare one)";
         return false;
     }
     if (n >= static_cast<unsigned long>(kFupfMaxImage)) {
@@ -318,10 +340,7 @@ void drawProgress(unsigned int message, intptr_t, intptr_t percent) {
 }
 
 int hidUpdate(const Args& a, Output& out) {
-    if (a.positional.size() < 2) {
-        std::fprintf(stderr, "usage: vexactl hid-update TARGET IMAGE [--format fupf|raw] [--settle MS] [--no-progress]\n");
-        return kUsage;
-    }
+    if (a.positional.size() < 2) return kUsage;
     std::vector<unsigned char> image;
     std::string why;
     if (!loadImage(a.positional[1], a.get("format"), image, why)) {
@@ -356,7 +375,7 @@ int hidUpdate(const Args& a, Output& out) {
 
 }  // namespace
 
-VEXACTL_COMMAND("map", "map channels|show TARGET | map download TARGET [--all] [t|r:OFF:PDO:ADDR:REG:WORDS...]",
+VEXACTL_COMMAND("map", "map channels|show TARGET | map download TARGET --all|--clear|t|r:OFF:PDO:ADDR:REG:WORDS...",
                 "USB coupler CANopen mapping: list channels, read back, download and verify", map);
 VEXACTL_COMMAND("hid-update", "hid-update TARGET IMAGE [--format fupf|raw] [--settle MS] [--no-progress]",
                 "download a firmware image to a USB coupler", hidUpdate);

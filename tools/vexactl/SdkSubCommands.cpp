@@ -151,6 +151,19 @@ int subData(const Args& a, Output& out) {
     return finishSdk(out, rc);
 }
 
+// True when `key` is a process input of the slot's class: the module measures it, so a write
+// would be taken and then overwritten by the next measurement.
+bool isInput(const Slot& slot, const std::string& key) {
+    const vexa::SubClassRow* row =
+        vexa::FindSubClass(static_cast<std::uint16_t>(slot.type), static_cast<std::uint16_t>(slot.hardVer));
+    if (!row) return false;
+    for (const auto& table : row->items)
+        for (const auto& item : table)
+            for (int ch = 0; ch < (item.channels ? item.channels : 1); ++ch)
+                if (vexa::ItemKey(item, ch) == key) return item.role == vexa::ItemRole::Input;
+    return false;
+}
+
 int subSet(const Args& a, Output& out) {
     if (a.positional.size() < 4) return kUsage;
     OpenSub o;
@@ -159,6 +172,10 @@ int subSet(const Args& a, Output& out) {
     bool data = a.has("data");
     const std::string& key = a.positional[2];
     const std::string& value = a.positional[3];
+    if (data && isInput(o.slot, key)) {
+        std::fprintf(stderr, "vexactl: %s is an input the module measures; only outputs take a value\n", key.c_str());
+        return kUsage;
+    }
     int rc = KO_ReadSubDevProperty(o.sub);
     if (rc == RC_OK && data) rc = KO_ReadSubDevData(o.sub);
     if (rc == RC_OK)

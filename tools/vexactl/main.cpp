@@ -6,18 +6,25 @@
 
 namespace {
 
-void usage() {
-    std::fprintf(stderr, "usage: vexactl COMMAND [ARGS...] [--json]\n\ncommands:\n");
-    for (const auto& c : vexactl::commands())
-        std::fprintf(stderr, "  %-60s %s\n", c.usage.c_str(), c.help.c_str());
+// The command list: on stdout when asked for (so it pages and greps), on stderr after a mistake.
+void usage(std::FILE* to) {
+    std::fprintf(to, "usage: vexactl COMMAND [ARGS...] [--json]\n\ncommands:\n");
+    for (const auto& c : vexactl::commands()) {
+        std::fprintf(to, "  %s\n      %s\n", c.usage.c_str(), c.help.c_str());
+    }
+    std::fprintf(to, "\nvexactl COMMAND --help shows one command.\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "help")) {
-        usage();
-        return argc < 2 ? vexactl::kUsage : vexactl::kOk;
+    if (argc < 2) {
+        usage(stderr);
+        return vexactl::kUsage;
+    }
+    if (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "help")) {
+        usage(stdout);
+        return vexactl::kOk;
     }
     vexactl::Args args;
     for (int i = 2; i < argc; ++i) {
@@ -33,7 +40,7 @@ int main(int argc, char** argv) {
             } else if (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) {
                 // Flags that take no value are listed here; every other option takes the next word.
                 static const char* const kFlags[] = {"ascii", "rtu",        "data-only", "all",
-                                                     "help",  "no-progress", "enter-boot", "yes"};
+                                                     "help",  "no-progress", "enter-boot", "yes", "clear"};
                 bool isFlag = false;
                 for (auto* f : kFlags) isFlag = isFlag || name == f;
                 if (!isFlag) value = argv[++i];
@@ -44,12 +51,18 @@ int main(int argc, char** argv) {
         }
     }
     for (const auto& c : vexactl::commands()) {
-        if (c.name == argv[1]) {
-            vexactl::Output out(args.json);
-            return c.run(args, out);
+        if (c.name != argv[1]) continue;
+        if (args.has("help")) {
+            std::printf("usage: vexactl %s\n  %s\n", c.usage.c_str(), c.help.c_str());
+            return vexactl::kOk;
         }
+        vexactl::Output out(args.json);
+        int status = c.run(args, out);
+        // A mistake in the arguments always says what the command takes.
+        if (status == vexactl::kUsage) std::fprintf(stderr, "usage: vexactl %s\n", c.usage.c_str());
+        return status;
     }
     std::fprintf(stderr, "vexactl: unknown command '%s'\n\n", argv[1]);
-    usage();
+    usage(stderr);
     return vexactl::kUsage;
 }
