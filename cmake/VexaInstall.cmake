@@ -13,8 +13,7 @@ function(vexa_install_library target)
   set_property(GLOBAL PROPERTY VEXA_HAS_EXPORTS ON)
   install(TARGETS ${target} EXPORT VexaTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
-    PUBLIC_HEADER DESTINATION ${VEXA_INSTALL_INCLUDEDIR} COMPONENT dev
-    INCLUDES DESTINATION ${VEXA_INSTALL_INCLUDEDIR})
+    PUBLIC_HEADER DESTINATION ${VEXA_INSTALL_INCLUDEDIR} COMPONENT dev)
   string(TOLOWER ${target} pcname)
   # Relative to the .pc file, so that an install moved to another prefix still resolves.
   file(RELATIVE_PATH VEXA_PC_PREFIX_REL "/p/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/p")

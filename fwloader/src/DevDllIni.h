@@ -1,5 +1,6 @@
 #pragma once
-// devdlls/devdlls.ini beside the program: which plug-ins exist and how to drive them.
+// devdlls/devdlls.ini beside the program (or beside the library when the program has none):
+// which plug-ins exist and how to drive them.
 //
 //   [DEVDLL]  DEV_COUNT=n
 //   [DEV_<i>] Name=<display name>  Dll=<file in devdlls/>  GoodWriteLen=<chunk size>
@@ -11,7 +12,7 @@ namespace fwl::devdlls {
 // Callers read names and file names into 255-byte buffers, so longer values are cut to fit.
 inline constexpr std::size_t kMaxText = 254;
 
-std::string folder();               // <AppDir>/devdlls
+std::string folder();               // <AppDir>/devdlls, else the one installed with the library
 int count();                        // DEV_COUNT, -1 when missing
 std::string name(int index);        // Name of DEV_<index>, at most kMaxText bytes
 std::string dll(int index);         // Dll of DEV_<index>, at most kMaxText bytes

@@ -2,13 +2,44 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <filesystem>
 
 #include "platform/AppDir.h"
 
 namespace vexa::mb {
 
 std::string CMbErrorLog::path() { return vexa::appDir() + kFileName; }
+
+std::string CMbErrorLog::fallbackPath() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    std::string dir;
+    if (state && *state == '/') {
+        dir = state;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home) return {};
+        dir = std::string(home) + "/.local/state";
+    }
+    return dir + "/vexa/" + kFileName;
+}
+
+namespace {
+
+// Opens the log for appending where it can be written: the program folder, else (an installed
+// program's folder is not the user's to write) the user's state folder, made when missing.
+std::FILE* openLog(std::string& file) {
+    file = CMbErrorLog::path();
+    if (std::FILE* f = std::fopen(file.c_str(), "ab")) return f;
+    file = CMbErrorLog::fallbackPath();
+    if (file.empty()) return nullptr;
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ec);
+    return std::fopen(file.c_str(), "ab");
+}
+
+}  // namespace
 
 void CMbErrorLog::write(std::string_view message) {
     const auto now = std::chrono::system_clock::now();
@@ -23,8 +54,8 @@ void CMbErrorLog::write(std::string_view message) {
     entry.append(message);
     entry += "\r\n";
 
-    const std::string file = path();
-    std::FILE* f = std::fopen(file.c_str(), "ab");
+    std::string file;
+    std::FILE* f = openLog(file);
     if (!f) return;
     std::fseek(f, 0, SEEK_END);
     const long size = std::ftell(f);

@@ -1,5 +1,6 @@
 #pragma once
-// The error log "M_Sdk_ErrorLog.Log" in the program folder: one "@hh:mm:ss.mmm<message>\r\n"
+// The error log "M_Sdk_ErrorLog.Log" in the program folder (or, where that cannot be written, in
+// $XDG_STATE_HOME/vexa/, by default ~/.local/state/vexa/): one "@hh:mm:ss.mmm<message>\r\n"
 // entry per failure, emptied before an entry would take it past its cap.
 #include <string>
 #include <string_view>
@@ -16,6 +17,8 @@ public:
     // Where entries go: the program folder, looked up per entry so that a relocated program
     // folder (VEXA_APPDIR) takes effect at once.
     static std::string path();
+    // Where entries go when the program folder cannot be written; "" without a home folder.
+    static std::string fallbackPath();
 };
 
 }  // namespace vexa::mb

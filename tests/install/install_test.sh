@@ -15,6 +15,12 @@ test -f "$prefix/lib/udev/rules.d/60-vexa-usb.rules"
 "$cmake" -S "$src" -B "$work/b1" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 "$cmake" --build "$work/b1" >/dev/null
 "$work/b1/consumer"
+(unset VEXA_APPDIR; "$work/b1/plugins" >/dev/null)
+# Each library names its include folder once.
+targets=$(find "$prefix" -name VexaTargets.cmake)
+! grep -q 'include/vexa;.*include/vexa' "$targets"
+# A component that was never built is reported missing, not taken.
+! "$cmake" -S "$src" -B "$work/b2" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" -DVEXA_EXTRA_COMPONENT=NoSuchLibrary >/dev/null 2>&1
 
 # pkg-config.
 pc=$(find "$prefix" -name vexasdk.pc -printf '%h\n' | head -n1)

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
+
+#include <unistd.h>
 
 #include "MbTestSupport.h"
 
@@ -169,6 +172,29 @@ TEST(MbErrorLog, EmptiedBeforeItWouldPassItsCap) {
     EXPECT_EQ(dir.logText().size(), entry.size());
     EXPECT_EQ(dir.logEntries().size(), 1u);
     KMB_DisConnectMDBServer(h);
+}
+
+// An installed program's folder cannot be written: the entries go to the user's state folder.
+TEST(MbErrorLog, GoesToTheStateFolderWhenTheProgramFolderCannotBeWritten) {
+    TempAppDir state;
+    const std::string stateDir = state.dir();
+    ::setenv("XDG_STATE_HOME", stateDir.c_str(), 1);
+    ::setenv("VEXA_APPDIR", "/nonexistent-vexa-program/", 1);
+    MbTestPeer peer(Framing::Tcp);
+    ASSERT_TRUE(peer.start());
+    peer.setFault(Fault::Silent);
+    void* h = connectTo(peer);
+    ASSERT_NE(h, nullptr);
+    short r;
+    EXPECT_EQ(KMB_ReadHoldReg(h, 1, 0, 1, &r, 0), KMB_ERR_TIMEOUT);
+    KMB_DisConnectMDBServer(h);
+    const std::string file = stateDir + "vexa/M_Sdk_ErrorLog.Log";
+    std::ifstream f(file, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("Time Out"), std::string::npos) << file;
+    std::remove(file.c_str());
+    ::rmdir((stateDir + "vexa").c_str());
+    ::unsetenv("XDG_STATE_HOME");
 }
 
 }  // namespace
