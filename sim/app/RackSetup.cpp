@@ -156,7 +156,9 @@ std::string usage() {
            "                            manufacturer, product, hello, identify; all: subs, drop, delay,\n"
            "                            corrupt, truncate, duplicate, stale, delay_ms, seed, silent\n"
            "  --freeze                  live inputs hold still\n"
-           "  --print-env               print only the export lines\n"
+           "  --print-env               print the running rack's export lines and exit (from its\n"
+           "                            --ready-file, else from the file every rack leaves in\n"
+           "                            $XDG_RUNTIME_DIR or /tmp): eval \"$(vexa-sim --print-env)\"\n"
            "  --ready-file FILE         write the description to FILE once the rack is up\n";
 }
 

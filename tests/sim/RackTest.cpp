@@ -263,21 +263,39 @@ TEST(Program, StartsAnsweringWritesItsReadyFileAndCleansUpOnSigterm) {
     ::rmdir(dir);
 }
 
-TEST(Program, PrintEnvPrintsOnlyTheExportLinesAndBadOptionsFail) {
+// --print-env starts nothing: it prints the running rack's export lines. Two racks sharing a
+// ready file never delete each other's.
+TEST(Program, PrintEnvPrintsTheRunningRacksExportsAndBadOptionsFail) {
     char dir[] = "/tmp/vexa-simtest-XXXXXX";
     ASSERT_TRUE(::mkdtemp(dir));
-    std::string out = std::string(dir) + "/out";
-    Program p;
-    p.pid = spawn({"--print-env", "--ready-file", std::string(dir) + "/ready"}, out);
-    ASSERT_GT(p.pid, 0);
-    ASSERT_TRUE(waitFor([&] { return exists(std::string(dir) + "/ready"); }, 5000));
-    std::string text = readFile(out);
-    EXPECT_TRUE(std::regex_match(text, std::regex("export VEXA_ETH_BROADCAST=127\\.\\d+\\.\\d+\\.1\n"
-                                                  "export VEXA_HID=sim:\\S+\n")))
-        << text;
-    ::kill(p.pid, SIGINT);
-    EXPECT_EQ(exitStatus(p.pid, 5000), 0);
-    p.pid = -1;
+    const std::string ready = std::string(dir) + "/ready", out = std::string(dir) + "/out";
+    Program none;
+    none.pid = spawn({"--print-env", "--ready-file", ready}, out);
+    EXPECT_EQ(exitStatus(none.pid, 5000), 1) << "no rack running";
+    none.pid = -1;
+
+    Program first, second;
+    first.pid = spawn({"--ready-file", ready});
+    ASSERT_TRUE(waitFor([&] { return exists(ready); }, 5000));
+    Program print;
+    print.pid = spawn({"--print-env", "--ready-file", ready}, out);
+    EXPECT_EQ(exitStatus(print.pid, 5000), 0);
+    print.pid = -1;
+    EXPECT_TRUE(std::regex_match(readFile(out), std::regex("export VEXA_ETH_BROADCAST=127\\.\\d+\\.\\d+\\.1\n"
+                                                           "export VEXA_HID=sim:\\S+\n")))
+        << readFile(out);
+
+    const std::string firstText = readFile(ready);
+    second.pid = spawn({"--ready-file", ready});
+    ASSERT_TRUE(waitFor([&] { return exists(ready) && readFile(ready) != firstText; }, 5000));
+    ::kill(first.pid, SIGINT);
+    EXPECT_EQ(exitStatus(first.pid, 5000), 0);
+    first.pid = -1;
+    EXPECT_TRUE(exists(ready)) << "the second rack's file stays";
+    ::kill(second.pid, SIGTERM);
+    EXPECT_EQ(exitStatus(second.pid, 5000), 0);
+    second.pid = -1;
+    EXPECT_FALSE(exists(ready));
 
     Program bad;
     bad.pid = spawn({"--no-such-option"});
