@@ -151,6 +151,25 @@ TEST_F(VexactlUpgradeTest, ABrokenFileEndsWithItsCodeAndText) {
     EXPECT_TRUE(bootImage(*c, 2).empty());
 }
 
+// The file is checked before any device is touched, and --sub switches only the module named.
+TEST_F(VexactlUpgradeTest, AMissingFileTouchesNoDeviceAndSubSwitchesOnlyItsModule) {
+    SimCoupler* c = rack.addEthernet({.subs = {{1, subIdentity(0x4017)}, {2, subIdentity(0x4017)}}});
+    start();
+    const std::string target = "eth:" + c->address();
+    CliRun r = vexactl("upgrade --plugin VEXA " + target + " --enter-boot " + files.path() + "/missing.upf");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(contains(r.out, "nothing was sent")) << r.out;
+    EXPECT_FALSE(c->inBootLoader(1));
+    EXPECT_FALSE(c->inBootLoader(2));
+
+    const Bytes payload = fwtest::makePayload(1024, 5);
+    const std::string file = files.write("one.upf", upgradeFile(payload, 0x4017));
+    r = vexactl("upgrade --plugin VEXA " + target + " --sub 2 --enter-boot " + file);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_FALSE(c->inBootLoader(1)) << "the other module stays in its application";
+    EXPECT_EQ(bootImage(*c, 2), payload);
+}
+
 TEST_F(VexactlUpgradeTest, UsageErrorsExitWithTwo) {
     start();
     const char* const wrong[] = {

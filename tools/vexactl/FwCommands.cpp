@@ -35,8 +35,9 @@ constexpr const char* kUsageText =
     "                       [--enter-boot] FILE\n"
     "       vexactl boot-info ... (the same options, no FILE)\n"
     "  TARGET: eth:ADDRESS | rs:PORT:STATION [--baud B] [--ascii] | hid (every USB coupler)\n"
-    "  --enter-boot first tells every module (VEXA) or the station (ModBus) to start its boot\n"
-    "  loader; the devices are then searched again.\n";
+    "  --enter-boot first tells the module named by --sub (VEXA), else every module of the\n"
+    "  coupler, or the station (ModBus) to start its boot loader; the devices are then searched\n"
+    "  again. The file is checked before any device is touched.\n";
 constexpr const char* kVexaPlugin = "VEXA";
 constexpr const char* kModbusPlugin = "ModBus";
 constexpr const char* kDoneText = "升级完成";
@@ -70,6 +71,8 @@ public:
     // Opens the plug-in and searches (after telling the devices to start their boot loaders
     // with --enter-boot); false with a message when it cannot be opened.
     bool open(const Args& args, std::string& error);
+    // --enter-boot with --sub A (VEXA): switches that one module; false with a message.
+    bool enterBootOfOne(const Args& args, std::string& error);
     int devices() const { return devices_; }
 
 private:
@@ -83,6 +86,7 @@ private:
     MbPortParams modbus_{};
     void* params_ = nullptr;
     int devices_ = 0;
+    bool switchedOne_ = false;
 };
 
 bool BootSession::vexaParams(const Args& args, std::size_t& used, std::string& error) {
@@ -163,11 +167,43 @@ bool BootSession::open(const Args& args, std::string& error) {
         return false;
     }
     devices_ = KB_SearchDevice(plugin_);
-    if (args.has("enter-boot")) {
+    if (args.has("enter-boot") && !switchedOne_) {
         KB_EnterBootMode(plugin_);
         devices_ = KB_SearchDevice(plugin_);
     }
     return true;
+}
+
+bool BootSession::enterBootOfOne(const Args& args, std::string& error) {
+#ifdef VEXACTL_HAS_SDK
+    // The plug-in's own switch reaches every sub module of the coupler: one named module is
+    // switched here instead, the way the workbench hands a module over.
+    const int address = static_cast<int>(args.getInt("sub", 0));
+    if (args.get("plugin") != kVexaPlugin || !args.has("enter-boot") || address < 1 || address > 15) return true;
+    Target t;
+    if (!parseTarget(args.positional[0], args, t)) return false;
+    int rc = RC_OK;
+    KO_HANDLE h = openTarget(t, rc);
+    if (!h) {
+        error = std::string("the coupler does not answer (") + sdkResultName(rc) + ")";
+        return false;
+    }
+    KO_SUBHANDLE sub = KO_SetOperateSubDev(h, address);
+    static constexpr unsigned char kEnterBoot[2] = {0xAA, 0xAA};
+    rc = sub ? KO_WriteSubPropByAddr(sub, 0xFF, 2, kEnterBoot) : RC_FAILED;
+    KO_UnOperateDev(h);
+    if (rc != RC_OK) {
+        error = "sub module " + std::to_string(address) + " did not switch to its boot loader (" +
+                sdkResultName(rc) + ")";
+        return false;
+    }
+    switchedOne_ = true;
+    return true;
+#else
+    (void)args;
+    (void)error;
+    return true;
+#endif
 }
 
 std::string series(std::uint32_t v) {
@@ -251,8 +287,15 @@ int upgrade(const Args& args, Output& out) {
     std::string error;
     if (!session.prepare(args, used, error)) return usage(error);
     if (args.positional.size() != used + 1) return usage("upgrade takes one FILE");
-    if (!session.open(args, error)) return out.finish(1, error, false);
     const std::string file = args.positional[used];
+    // The file first: a module switched to its boot loader for a file that cannot be sent
+    // would be left there.
+    char why[KB_ERR_TEXT_SIZE] = {};
+    if (KB_CheckUpgradeFile(file.c_str(), why) != KB_FW_OK) {
+        out.message(file + ": nothing was sent to any device");
+        return out.finish(KB_FW_FILE_ERROR, why, false);
+    }
+    if (!session.enterBootOfOne(args, error) || !session.open(args, error)) return out.finish(1, error, false);
     const int device = static_cast<int>(args.getInt("index", 0));
     if (session.devices() == 0) {
         out.message("no device runs its boot loader (--enter-boot starts it)");
