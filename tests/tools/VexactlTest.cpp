@@ -1,5 +1,7 @@
 // vexactl's coupler commands: output, JSON, exit statuses.
 #include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
 #include <stdlib.h>
 #include <sys/wait.h>
 
@@ -17,7 +19,7 @@ using clitest::vexactl;
 class VexactlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        eth = rack.addEthernet({});
+        eth = rack.addEthernet({.subs = {{1, vexa::sim::subIdentity(0x4017)}}});
         rs = rack.addSerial({.station = 4});
         hid = rack.addHid({});
         ASSERT_EQ(rack.start(), vexa::sim::kSimOk);
@@ -77,6 +79,33 @@ TEST_F(VexactlTest, PropsGetAndSet) {
     }
 }
 
+// --json output is one valid JSON object whatever the device holds: a name that is not UTF-8
+// arrives as text, and messages and the failure go inside the object.
+TEST_F(VexactlTest, JsonIsAlwaysOneValidObject) {
+    const std::string target = "eth:" + eth->address();
+    ASSERT_EQ(vexactl("set " + target + " MAIN_NAME 'caf\xe9'").status, 0);
+    CliRun r = vexactl("get " + target + " MAIN_NAME --json");
+    ASSERT_EQ(r.status, 0) << r.out;
+    auto doc = nlohmann::json::parse(r.out);
+    EXPECT_EQ(doc["records"][0]["value"], "caf\u00e9");
+    for (const std::string& cmd : {"props " + target, "subs " + target, "sub-data " + target + " 1",
+                                   "search rs " + rack.serialPath(rs->line()) + " --station 200 --timeout 100",
+                                   "get " + target + " NO_SUCH_KEY"}) {
+        r = vexactl(cmd + " --json");
+        ASSERT_TRUE(nlohmann::json::accept(r.out)) << cmd << ": " << r.out;
+        doc = nlohmann::json::parse(r.out);
+        EXPECT_EQ(doc["result"]["ok"], r.status == 0) << cmd;
+        if (r.status != 0) {
+            EXPECT_TRUE(doc.contains("error")) << cmd << ": " << r.out;
+        }
+    }
+    // An analog reading also comes split into its parts.
+    doc = nlohmann::json::parse(vexactl("sub-data " + target + " 1 DATA_AIN_0 --json").out);
+    ASSERT_TRUE(doc["records"][0].contains("reading")) << doc.dump();
+    EXPECT_TRUE(doc["records"][0]["reading"]["value"].is_number());
+    EXPECT_TRUE(doc["records"][0]["reading"]["raw"].get<std::string>().rfind("0x", 0) == 0);
+}
+
 TEST_F(VexactlTest, FailuresNameTheirResult) {
     CliRun r = vexactl("get eth:" + eth->address() + " NO_SUCH_KEY");
     EXPECT_EQ(r.status, 1);
@@ -89,6 +118,24 @@ TEST_F(VexactlTest, FailuresNameTheirResult) {
     EXPECT_EQ(r.status, 2);
     r = vexactl("frobnicate");
     EXPECT_EQ(r.status, 2);
+    // A target that does not open says why, in words.
+    struct {
+        std::string args, why;
+    } unopened[] = {
+        {"props hid:/no/such/device", "no such device: /no/such/device"},
+        {"props rs:/dev/ttyNOPE:1", "/dev/ttyNOPE: No such file or directory"},
+        {"props eth:127.0.0.99", "no coupler answered at 127.0.0.99"},
+    };
+    for (const auto& u : unopened) {
+        r = vexactl(u.args);
+        EXPECT_EQ(r.status, 1) << u.args;
+        EXPECT_NE(r.out.find(u.why), std::string::npos) << u.args << ": " << r.out;
+    }
+    const std::string bus = getenv("VEXA_HID");
+    setenv("VEXA_HID", "sim:/nonexistent-vexa-bus", 1);
+    r = vexactl("props hid");
+    setenv("VEXA_HID", bus.c_str(), 1);
+    EXPECT_NE(r.out.find("VEXA_HID=sim:/nonexistent-vexa-bus: no such folder"), std::string::npos) << r.out;
     // Missing arguments say what the command takes; --help asks for it.
     for (const char* cmd : {"props", "get hid", "set hid MAIN_NAME", "subs", "sub-props hid", "map download"}) {
         r = vexactl(cmd);

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <regex>
+
+#include <nlohmann/json.hpp>
 
 namespace vexactl {
 
@@ -30,27 +33,51 @@ Record& Record::add(const std::string& key, long long value) {
     return *this;
 }
 
-std::string jsonEscape(const std::string& s) {
+std::string utf8Safe(const std::string& s) {
+    // Valid sequences pass; any other byte is taken as the Latin-1 character it would be (a
+    // device name such as "caf\xe9" reads "café"), so the output is always valid UTF-8.
     std::string out;
-    for (unsigned char c : s) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const std::size_t n = s.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char c = p[i];
+        std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        bool valid = len > 0 && i + len <= n;
+        for (std::size_t k = 1; valid && k < len; ++k) valid = (p[i + k] & 0xC0) == 0x80;
+        // Overlong two-byte forms and surrogates are not characters either.
+        if (valid && len == 2 && c < 0xC2) valid = false;
+        if (valid && len == 3 && c == 0xED && p[i + 1] >= 0xA0) valid = false;
+        if (valid && len == 3 && c == 0xE0 && p[i + 1] < 0xA0) valid = false;
+        if (valid && len == 4 && (c > 0xF4 || (c == 0xF0 && p[i + 1] < 0x90) || (c == 0xF4 && p[i + 1] >= 0x90)))
+            valid = false;
+        if (valid) {
+            out.append(s, i, len);
+            i += len;
+            continue;
         }
+        out += static_cast<char>(0xC0 | c >> 6);
+        out += static_cast<char>(0x80 | (c & 0x3F));
+        ++i;
     }
     return out;
 }
+
+namespace {
+
+// "-1.036 V---0x72bd----Normal": a reading, its unit, the raw code and the state, as the
+// library renders analog values. False for any other text.
+bool splitReading(const std::string& text, nlohmann::ordered_json& parts) {
+    static const std::regex kReading(R"(^\s*([-+]?[0-9]+(?:\.[0-9]+)?)\s*([^-0-9][^-]*?)?\s*---(0x[0-9A-Fa-f]+)-+([A-Za-z]+)\s*$)");
+    std::smatch m;
+    if (!std::regex_match(text, m, kReading)) return false;
+    parts["value"] = std::stod(m[1].str());
+    parts["unit"] = m[2].matched ? m[2].str() : "";
+    parts["raw"] = m[3].str();
+    parts["state"] = m[4].str();
+    return true;
+}
+
+}  // namespace
 
 void Output::record(const Record& r) {
     if (json_) {
@@ -63,29 +90,45 @@ void Output::record(const Record& r) {
 }
 
 void Output::message(const std::string& text) {
-    if (!json_) std::printf("%s\n", text.c_str());
+    if (json_)
+        messages_.push_back(text);
+    else
+        std::printf("%s\n", text.c_str());
 }
 
-int Output::finish(int code, const std::string& name, bool ok) {
+int Output::finish(int code, const std::string& name, bool ok, const std::string& meaning) {
     if (json_) {
-        std::string out = "{\"records\":[";
-        for (size_t i = 0; i < records_.size(); ++i) {
-            out += i ? ",{" : "{";
-            const auto& f = records_[i].fields();
-            const auto& num = records_[i].numeric();
-            for (size_t k = 0; k < f.size(); ++k) {
-                out += (k ? ",\"" : "\"") + jsonEscape(f[k].first) + "\":";
-                out += num[k] ? f[k].second : "\"" + jsonEscape(f[k].second) + "\"";
+        using Json = nlohmann::ordered_json;
+        Json records = Json::array();
+        for (const auto& r : records_) {
+            Json o = Json::object();
+            const auto& f = r.fields();
+            const auto& num = r.numeric();
+            for (std::size_t k = 0; k < f.size(); ++k) {
+                const std::string key = utf8Safe(f[k].first);
+                if (num[k]) {
+                    o[key] = std::stoll(f[k].second);
+                    continue;
+                }
+                o[key] = utf8Safe(f[k].second);
+                Json parts;
+                if (key == "value" && splitReading(f[k].second, parts)) o["reading"] = parts;
             }
-            out += "}";
+            records.push_back(std::move(o));
         }
-        out += "],\"result\":{\"code\":" + std::to_string(code) + ",\"name\":\"" + jsonEscape(name) +
-               "\",\"ok\":" + (ok ? "true" : "false") + "}}";
-        std::printf("%s\n", out.c_str());
-    } else if (!ok) {
-        std::fprintf(stderr, "result: %d %s\n", code, name.c_str());
+        Json doc = {{"records", std::move(records)},
+                    {"result", {{"code", code}, {"name", utf8Safe(name)}, {"ok", ok}}}};
+        if (!meaning.empty()) doc["result"]["text"] = meaning;
+        if (!messages_.empty()) {
+            Json texts = Json::array();
+            for (const auto& m : messages_) texts.push_back(utf8Safe(m));
+            doc["messages"] = std::move(texts);
+        }
+        if (!ok) doc["error"] = utf8Safe(messages_.empty() ? (meaning.empty() ? name : meaning) : messages_.back());
+        std::printf("%s\n", doc.dump().c_str());
     } else {
-        std::printf("result: %d %s\n", code, name.c_str());
+        const std::string said = meaning.empty() || ok ? name : name + " (" + meaning + ")";
+        std::fprintf(ok ? stdout : stderr, "result: %d %s\n", code, said.c_str());
     }
     std::fflush(stdout);
     return ok ? kOk : kFailed;

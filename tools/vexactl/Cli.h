@@ -34,22 +34,27 @@ private:
     std::vector<bool> numeric_;
 };
 
-// Prints records as text or JSON. In JSON mode everything goes out as one object
-// {"records":[...], "result":{...}} when finish() is called.
+// Prints records as text or JSON. In JSON mode everything goes out as one object when finish()
+// is called: {"records":[...], "result":{code, name, ok}, "messages":[...], "error":"..."}
+// (messages and error only when there are any); texts are always valid UTF-8, and a value that
+// is an analog reading also comes split as "reading": {value, unit, raw, state}.
 class Output {
 public:
     explicit Output(bool json) : json_(json) {}
     void record(const Record& r);
-    void message(const std::string& text);  // human text; ignored in JSON mode
-    // Prints the outcome ("result: 203 RC_NO_REPLY") and returns the exit status.
-    int finish(int code, const std::string& name, bool ok);
+    void message(const std::string& text);  // human text; in JSON mode kept for "messages"
+    // Prints the outcome ("result: 203 RC_NO_REPLY (no reply from the device)") and returns the
+    // exit status.
+    int finish(int code, const std::string& name, bool ok, const std::string& meaning = "");
     bool json() const { return json_; }
 private:
     bool json_;
     std::vector<Record> records_;
+    std::vector<std::string> messages_;
 };
 
-std::string jsonEscape(const std::string& s);
+// `s` as valid UTF-8: a byte that starts no valid sequence is taken as its Latin-1 character.
+std::string utf8Safe(const std::string& s);
 
 using Handler = std::function<int(const Args&, Output&)>;
 

@@ -118,7 +118,7 @@ KO_HANDLE open(const Args& a, Output& out, Target& t, int& exitStatus) {
     }
     int rc = RC_OK;
     KO_HANDLE h = openTarget(t, rc);
-    if (!h) exitStatus = finishSdk(out, rc == RC_OK ? RC_FAILED : rc);
+    if (!h) exitStatus = failedOpen(out, t, rc);
     return h;
 }
 

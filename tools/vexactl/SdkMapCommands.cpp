@@ -49,7 +49,7 @@ KO_HANDLE openHid(const Args& a, size_t at, Output& out, Target& t, int& status)
     }
     int rc = RC_OK;
     KO_HANDLE h = openTarget(t, rc);
-    if (!h) status = finishSdk(out, rc == RC_OK ? RC_FAILED : rc);
+    if (!h) status = failedOpen(out, t, rc);
     return h;
 }
 

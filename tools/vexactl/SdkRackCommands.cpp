@@ -57,7 +57,7 @@ struct OpenRack {
         }
         int result = RC_OK;
         h = openTarget(target, result);
-        if (!h) status = finishSdk(out, result == RC_OK ? RC_FAILED : result);
+        if (!h) status = failedOpen(out, target, result);
         return h != nullptr;
     }
 };

@@ -72,7 +72,7 @@ bool openSub(const Args& a, Output& out, OpenSub& o, int& status) {
     int rc = RC_OK;
     o.main = openTarget(t, rc);
     if (!o.main) {
-        status = finishSdk(out, rc == RC_OK ? RC_FAILED : rc);
+        status = failedOpen(out, t, rc);
         return false;
     }
     if (!slotWithAddress(o.main, static_cast<int>(address), o.slot)) {
@@ -111,7 +111,7 @@ int subs(const Args& a, Output& out) {
     if (a.positional.empty() || !parseTarget(a.positional[0], a, t)) return kUsage;
     int rc = RC_OK;
     KO_HANDLE h = openTarget(t, rc);
-    if (!h) return finishSdk(out, rc == RC_OK ? RC_FAILED : rc);
+    if (!h) return failedOpen(out, t, rc);
     for (int i = 0; i < 8; ++i) {
         Slot s;
         if (!slotAt(h, i, s)) continue;

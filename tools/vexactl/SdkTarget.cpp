@@ -1,5 +1,10 @@
 #include "SdkTarget.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,35 +18,76 @@ namespace {
 struct ResultName {
     int code;
     const char* name;
+    const char* meaning;
 };
 constexpr ResultName kResultNames[] = {
-    {RC_OK, "RC_OK"},
-    {RC_PARSE_FAILED, "RC_PARSE_FAILED"},
-    {RC_BAD_REPLY, "RC_BAD_REPLY"},
-    {RC_DEVICE_ERROR, "RC_DEVICE_ERROR"},
-    {RC_ERROR_REPLY, "RC_ERROR_REPLY"},
-    {RC_SEND_FAILED, "RC_SEND_FAILED"},
-    {RC_NO_REPLY, "RC_NO_REPLY"},
-    {RC_OPEN_FAILED, "RC_OPEN_FAILED"},
-    {RC_NOT_READ, "RC_NOT_READ"},
-    {RC_DATA_NOT_READ, "RC_DATA_NOT_READ"},
-    {RC_KEY_UNKNOWN, "RC_KEY_UNKNOWN"},
-    {RC_DATA_KEY_UNKNOWN, "RC_DATA_KEY_UNKNOWN"},
-    {RC_NOTHING_TO_SUBMIT, "RC_NOTHING_TO_SUBMIT"},
-    {RC_NO_MORE, "RC_NO_MORE"},
-    {RC_HID_NOT_SENT, "RC_HID_NOT_SENT"},
-    {RC_HID_NOT_OK, "RC_HID_NOT_OK"},
-    {RC_HID_NO_REPLY, "RC_HID_NO_REPLY"},
-    {RC_RECORD_TOO_SMALL, "RC_RECORD_TOO_SMALL"},
-    {RC_FAILED, "RC_FAILED"},
+    {RC_OK, "RC_OK", "done"},
+    {RC_PARSE_FAILED, "RC_PARSE_FAILED", "a reply did not parse"},
+    {RC_BAD_REPLY, "RC_BAD_REPLY", "the reply does not belong to the request"},
+    {RC_DEVICE_ERROR, "RC_DEVICE_ERROR", "the device answered with an error"},
+    {RC_ERROR_REPLY, "RC_ERROR_REPLY", "the coupler refused the request"},
+    {RC_SEND_FAILED, "RC_SEND_FAILED", "the request could not be sent"},
+    {RC_NO_REPLY, "RC_NO_REPLY", "no reply from the device"},
+    {RC_OPEN_FAILED, "RC_OPEN_FAILED", "the device or port could not be opened"},
+    {RC_NOT_READ, "RC_NOT_READ", "the properties were not read yet"},
+    {RC_DATA_NOT_READ, "RC_DATA_NOT_READ", "the process values were not read yet"},
+    {RC_KEY_UNKNOWN, "RC_KEY_UNKNOWN", "the module has no such setting"},
+    {RC_DATA_KEY_UNKNOWN, "RC_DATA_KEY_UNKNOWN", "the module has no such process value"},
+    {RC_NOTHING_TO_SUBMIT, "RC_NOTHING_TO_SUBMIT", "nothing was changed"},
+    {RC_NO_MORE, "RC_NO_MORE", "no further device"},
+    {RC_HID_NOT_SENT, "RC_HID_NOT_SENT", "the USB request could not be sent"},
+    {RC_HID_NOT_OK, "RC_HID_NOT_OK", "the USB coupler did not accept the request"},
+    {RC_HID_NO_REPLY, "RC_HID_NO_REPLY", "no reply from the USB coupler"},
+    {RC_RECORD_TOO_SMALL, "RC_RECORD_TOO_SMALL", "the record is too small"},
+    {RC_FAILED, "RC_FAILED", "refused: a bad value, handle or argument"},
 };
+
+const ResultName* resultRow(int rc) {
+    for (const auto& r : kResultNames)
+        if (r.code == rc) return &r;
+    return nullptr;
+}
 
 }  // namespace
 
 const char* sdkResultName(int rc) {
-    for (const auto& r : kResultNames)
-        if (r.code == rc) return r.name;
+    if (const ResultName* r = resultRow(rc)) return r->name;
     return rc > 0 && rc < 256 ? "MODBUS_EXCEPTION" : "UNKNOWN";
+}
+
+const char* sdkResultMeaning(int rc) {
+    if (const ResultName* r = resultRow(rc)) return r->meaning;
+    return rc > 0 && rc < 256 ? "the device answered with a Modbus exception" : "unknown result";
+}
+
+std::string whyNotOpened(const Target& t, int rc) {
+    switch (t.kind) {
+        case KO_KIND_ETHERNET: return "no coupler answered at " + t.address;
+        case KO_KIND_SERIAL: {
+            // The library says only that the port did not open; the system says why.
+            int fd = ::open(t.address.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            if (fd < 0) return t.address + ": " + std::strerror(errno);
+            ::close(fd);
+            if (rc == RC_OPEN_FAILED) return t.address + " opens, but the coupler at station " +
+                                             std::to_string(t.station) + " cannot be operated";
+            return "no coupler answered at station " + std::to_string(t.station) + " on " + t.address;
+        }
+        default: {
+            const char* bus = std::getenv("VEXA_HID");
+            if (bus && std::strncmp(bus, "sim:", 4) == 0) {
+                struct stat st{};
+                if (::stat(bus + 4, &st) != 0 || !S_ISDIR(st.st_mode))
+                    return std::string("VEXA_HID=") + bus + ": no such folder (is the simulated rack running?)";
+            }
+            return t.address.empty() ? "no USB coupler found" : "no such device: " + t.address;
+        }
+    }
+}
+
+int failedOpen(Output& out, const Target& t, int rc) {
+    if (rc == RC_OK) rc = RC_FAILED;
+    out.message(whyNotOpened(t, rc));
+    return finishSdk(out, rc);
 }
 
 const char* const* mainKeys(int kind, int& count) {
@@ -120,7 +166,7 @@ KO_HANDLE openTarget(const Target& t, int& rc) {
     return nullptr;
 }
 
-int finishSdk(Output& out, int rc) { return out.finish(rc, sdkResultName(rc), rc == RC_OK); }
+int finishSdk(Output& out, int rc) { return out.finish(rc, sdkResultName(rc), rc == RC_OK, sdkResultMeaning(rc)); }
 
 std::string hex4(int v) {
     char b[8];

@@ -25,8 +25,15 @@ bool parseTarget(const std::string& text, const Args& args, Target& out);
 // Searches for and operates the target; null with `rc` set when it is not there.
 KO_HANDLE openTarget(const Target& t, int& rc);
 
-// "RC_NO_REPLY" for 203, and so on.
+// "RC_NO_REPLY" for 203, and so on; and what it means, in words.
 const char* sdkResultName(int rc);
+const char* sdkResultMeaning(int rc);
+
+// Why openTarget() gave nothing, as a person needs it: the system's reason for a port that does
+// not open, a missing simulated bus, no such device.
+std::string whyNotOpened(const Target& t, int rc);
+// Ends a command whose target did not open: the reason, then the result.
+int failedOpen(Output& out, const Target& t, int rc);
 
 // Ends a command with an export's result: its code, its name, success for RC_OK.
 int finishSdk(Output& out, int rc);
