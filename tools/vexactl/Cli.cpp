@@ -1,5 +1,8 @@
 #include "Cli.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
@@ -132,6 +135,29 @@ int Output::finish(int code, const std::string& name, bool ok, const std::string
     }
     std::fflush(stdout);
     return ok ? kOk : kFailed;
+}
+
+Progress::Progress(bool wanted) : drawing_(wanted && ::isatty(STDERR_FILENO)) {}
+
+void Progress::show(long done, long total, const std::string& text) {
+    if (!drawing_ || total <= 0) return;
+    done = std::clamp(done, 0L, total);
+    const int tenths = static_cast<int>(done * 1000 / total);
+    if (open_ && tenths == shown_ && text.empty()) return;
+    shown_ = tenths;
+    open_ = true;
+    constexpr int kWidth = 40;
+    const int filled = tenths * kWidth / 1000;
+    std::fprintf(stderr, "\r[%s%s] %5.1f%% %s", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                 std::string(static_cast<std::size_t>(kWidth - filled), '.').c_str(), tenths / 10.0, text.c_str());
+    std::fflush(stderr);
+}
+
+void Progress::end() {
+    if (!open_) return;
+    open_ = false;
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
 }
 
 bool registerCommand(Command cmd) {

@@ -56,6 +56,22 @@ private:
 // `s` as valid UTF-8: a byte that starts no valid sequence is taken as its Latin-1 character.
 std::string utf8Safe(const std::string& s);
 
+// The progress of a long command on stderr: drawn only when wanted and stderr is a terminal
+// (never into a file or a pipe), one line redrawn in place, closed by end().
+class Progress {
+public:
+    explicit Progress(bool wanted);
+    ~Progress() { end(); }
+    bool drawing() const { return drawing_; }
+    // `done` of `total`, with an optional text after the bar.
+    void show(long done, long total, const std::string& text = "");
+    void end();
+private:
+    bool drawing_;
+    bool open_ = false;
+    int shown_ = -1;  // tenths of a percent on the line now
+};
+
 using Handler = std::function<int(const Args&, Output&)>;
 
 struct Command {

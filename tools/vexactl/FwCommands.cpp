@@ -42,7 +42,6 @@ constexpr const char* kVexaPlugin = "VEXA";
 constexpr const char* kModbusPlugin = "ModBus";
 constexpr const char* kDoneText = "升级完成";
 constexpr auto kProgressTick = std::chrono::milliseconds(100);
-constexpr int kProgressWidth = 40;
 constexpr int kProgressFull = 10000;
 
 int usage(const std::string& why) {
@@ -274,13 +273,6 @@ int bootInfo(const Args& args, Output& out) {
     return out.finish(ok ? 0 : 1, ok ? "ok" : "no boot loader answered", ok);
 }
 
-void drawProgress(int value) {
-    const int filled = value * kProgressWidth / kProgressFull;
-    std::fprintf(stderr, "\r[%s%s] %6.2f%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                 std::string(static_cast<std::size_t>(kProgressWidth - filled), '.').c_str(), value / 100.0);
-    std::fflush(stderr);
-}
-
 int upgrade(const Args& args, Output& out) {
     BootSession session;
     std::size_t used = 0;
@@ -307,22 +299,25 @@ int upgrade(const Args& args, Output& out) {
     BootDeviceInfo info{};
     if (KB_GetDeviceInfo(device, &info) == 1) out.record(deviceRecord(device, info));
 
-    const bool bar = !out.json() && !args.has("no-progress") && ::isatty(STDERR_FILENO);
+    Progress bar(!out.json() && !args.has("no-progress"));
     std::atomic<bool> done{false};
     int ok = 0;
     std::thread worker([&] {
         ok = KB_UpdateFirware(device, file.c_str());
         done = true;
     });
+    // The library reads full before a transfer has begun as well as after it: a full reading
+    // counts only once a partial one was seen.
+    bool begun = false;
     while (!done) {
-        if (bar) drawProgress(KB_GetUpdateFirwareProgress(device));
+        const int value = KB_GetUpdateFirwareProgress(device);
+        begun = begun || value < kProgressFull;
+        if (begun) bar.show(value, kProgressFull);
         std::this_thread::sleep_for(kProgressTick);
     }
     worker.join();
-    if (bar) {
-        drawProgress(KB_GetUpdateFirwareProgress(device));
-        std::fputc('\n', stderr);
-    }
+    if (ok == 1) bar.show(kProgressFull, kProgressFull);
+    bar.end();
     char text[KB_ERR_TEXT_SIZE] = {};
     const int code = KB_GetErrInfo(device, text);
     // The module starts its new firmware.

@@ -61,10 +61,11 @@ int searchRs(const Args& a, Output& out) {
     const int baud = static_cast<int>(a.getInt("baud", 9600));
     // A station that is not there costs the whole wait: a range asks each one briefly.
     const int timeout = static_cast<int>(a.getInt("timeout", first == last ? 1000 : 300));
-    const bool bar = first != last && !out.json() && isatty(STDERR_FILENO);
+    Progress bar(first != last && !out.json());
     int rc = RC_OK, found = 0;
     for (int station = first; station <= last; ++station) {
-        if (bar) std::fprintf(stderr, "\rstation %d (%d..%d), %d found ", station, first, last, found);
+        bar.show(station - first, last - first + 1, "station " + std::to_string(station) + ", " +
+                                                       std::to_string(found) + " found");
         rc = KO_RSSearchByID(station, framing, port.c_str(), baud, 8, 0, 0, 1, 1, 0, 0, timeout);
         if (rc == RC_OPEN_FAILED) break;  // the port, not the station: asking on is pointless
         if (rc != RC_OK) continue;
@@ -81,7 +82,7 @@ int searchRs(const Args& a, Output& out) {
                        .add("softver", versionText(soft))
                        .add("manufacturer", static_cast<long long>(static_cast<unsigned short>(manufacturer))));
     }
-    if (bar) std::fprintf(stderr, "\n");
+    bar.end();
     return finishSearch(out, found, rc);
 }
 

@@ -326,17 +326,10 @@ bool loadImage(const std::string& path, const std::string& format, std::vector<u
     return true;
 }
 
-int gShownPercent = -1;  // what the bar shows now; the library calls back once per piece
+Progress* gProgress = nullptr;  // the library reports through a plain function
 
 void drawProgress(unsigned int message, intptr_t, intptr_t percent) {
-    if (message != KO_UPDATE_PROGRESS_MESSAGE || percent == gShownPercent) return;
-    gShownPercent = static_cast<int>(percent);
-    constexpr int kWidth = 40;
-    int filled = static_cast<int>(percent * kWidth / 100);
-    std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "########################################", kWidth - filled, "",
-                 static_cast<int>(percent));
-    if (percent >= 100) std::fputc('\n', stderr);
-    std::fflush(stderr);
+    if (message == KO_UPDATE_PROGRESS_MESSAGE && gProgress) gProgress->show(static_cast<long>(percent), 100);
 }
 
 int hidUpdate(const Args& a, Output& out) {
@@ -363,8 +356,11 @@ int hidUpdate(const Args& a, Output& out) {
     }
     if (rc == RC_OK) {
         out.message("downloading " + std::to_string(image.size()) + " bytes");
-        bool bar = !out.json() && !a.has("no-progress");
-        rc = KO_HidUpdate(h, image.data(), static_cast<int>(image.size()), bar ? drawProgress : nullptr);
+        Progress bar(!out.json() && !a.has("no-progress"));
+        gProgress = &bar;
+        rc = KO_HidUpdate(h, image.data(), static_cast<int>(image.size()), bar.drawing() ? drawProgress : nullptr);
+        gProgress = nullptr;
+        bar.end();
         out.record(Record()
                        .add("bytes", static_cast<long long>(image.size()))
                        .add("pieces", static_cast<long long>((image.size() + 31) / 32)));
