@@ -116,6 +116,8 @@ TEST_F(VexactlTest, FailuresNameTheirResult) {
     EXPECT_NE(r.out.find("RC_NO_REPLY"), std::string::npos) << r.out;
     r = vexactl("props nowhere");
     EXPECT_EQ(r.status, 2);
+    for (const char* bad : {"props eth:not-an-ip", "props rs:/dev/null:300", "props rs:/dev/null:1 --baud abc"})
+        EXPECT_EQ(vexactl(bad).status, 2) << bad;
     r = vexactl("frobnicate");
     EXPECT_EQ(r.status, 2);
     // A target that does not open says why, in words.

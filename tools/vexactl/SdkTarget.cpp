@@ -1,5 +1,6 @@
 #include "SdkTarget.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -100,9 +101,19 @@ bool parseTarget(const std::string& text, const Args& args, Target& out) {
     out = Target{};
     out.baud = static_cast<int>(args.getInt("baud", 9600));
     out.framing = args.has("ascii") ? 1 : 0;
+    // A line speed that is no number would otherwise become the default without a word.
+    if (args.has("baud") && (args.getInt("baud", -1) <= 0 || args.getInt("baud", -1) > 4000000)) {
+        std::fprintf(stderr, "vexactl: --baud '%s' is no line speed\n", args.get("baud").c_str());
+        return false;
+    }
     if (text.rfind("eth:", 0) == 0 && text.size() > 4) {
         out.kind = KO_KIND_ETHERNET;
         out.address = text.substr(4);
+        in_addr a{};
+        if (::inet_pton(AF_INET, out.address.c_str(), &a) != 1) {
+            std::fprintf(stderr, "vexactl: '%s' is no IPv4 address\n", out.address.c_str());
+            return false;
+        }
         return true;
     }
     if (text.rfind("rs:", 0) == 0) {
