@@ -191,6 +191,12 @@ int Rack::openAll() {
     hub_.start(std::move(ports));
     for (auto& l : lines_)
         if (!l->couplers().empty() && !l->open()) return kSimPtyFailed;
+    for (auto& l : lines_) {
+        if (l->couplers().empty()) continue;
+        gateway_ = std::make_unique<ModbusTcpGateway>(loop_, *l);
+        if (!gateway_->open(ipOf(netA_, netB_, 1))) return kSimBindFailed;
+        break;
+    }
     if (!openHidFolder()) return kSimFolderFailed;
     for (auto& p : hidPorts_) {
         Coupler& c = p->coupler();
@@ -201,6 +207,7 @@ int Rack::openAll() {
 }
 
 void Rack::closeAll() {
+    gateway_.reset();
     hub_.close();
     for (auto& p : ethPorts_) p->close();
     for (auto& l : lines_) l->close();
@@ -250,6 +257,8 @@ void Rack::setLiveData(bool on) {
 
 std::string Rack::hubAddress() const { return subnet + ".1"; }
 
+std::string Rack::modbusTcpEndpoint() const { return gateway_ ? gateway_->endpoint() : std::string(); }
+
 std::string Rack::serialPath(int line) const {
     if (line < 0 || line >= static_cast<int>(lines_.size())) return {};
     return lines_[static_cast<std::size_t>(line)]->path();
@@ -274,6 +283,9 @@ std::string Rack::describe() const {
             out += "  RS-485 coupler " + std::to_string(c->index()) + ": station " + std::to_string(c->serial.station) +
                    ", sub modules " + subList(*c) + "\n";
     }
+    if (gateway_)
+        out += "Modbus TCP gateway to RS-485 line " + std::to_string(gateway_->lineNumber()) + ": " +
+               gateway_->endpoint() + " (unit id = station)\n";
     out += "USB HID folder: " + (hidFolder.empty() ? std::string("(not open)") : hidFolder) + "\n";
     for (const auto& c : couplers)
         if (c->kind() == CouplerKind::Hid)

@@ -10,6 +10,7 @@
 #include "EthPort.h"
 #include "EventLoop.h"
 #include "HidPort.h"
+#include "ModbusTcpGateway.h"
 #include "SerialLine.h"
 #include "sim/SimRack.h"
 
@@ -30,6 +31,7 @@ public:
     std::string describe() const;
     std::string environment() const;
     std::string hubAddress() const;
+    std::string modbusTcpEndpoint() const;  // "" without an RS-485 line
     std::string serialPath(int line) const;
 
     mutable std::mutex lock;
@@ -53,6 +55,8 @@ private:
     EthHub hub_{loop_};
     std::vector<std::unique_ptr<EthPort>> ethPorts_;
     std::vector<std::unique_ptr<SerialLine>> lines_;
+    // Modbus TCP in front of the first RS-485 line that has couplers.
+    std::unique_ptr<ModbusTcpGateway> gateway_;
     std::vector<std::unique_ptr<HidPort>> hidPorts_;
     vexa::UniqueFd folderFd_;
     bool ownsFolder_ = false;

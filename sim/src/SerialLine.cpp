@@ -92,6 +92,15 @@ Coupler* SerialLine::owner(std::uint8_t address, bool forSub) const {
     return nullptr;
 }
 
+std::optional<Bytes> SerialLine::answer(const Bytes& body) {
+    if (body.size() < 2) return std::nullopt;
+    const std::uint8_t address = body[0];
+    const bool forSub = serialTarget(body) == SerialTarget::Sub;
+    Coupler* c = owner(address, forSub);
+    if (!c) return std::nullopt;
+    return serialReply(*c, forSub ? address - c->serial.station + 1 : 0, body);
+}
+
 void SerialLine::handle(const Bytes& raw) {
     auto frame = decodeSerial(raw);
     if (!frame || frame->body.empty()) return;

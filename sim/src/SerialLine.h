@@ -1,6 +1,7 @@
 #pragma once
 // One RS-485 line on a pseudo-terminal: cuts the byte stream into frames (RTU by length or by
 // a silence, ASCII by CR LF), hands each to the coupler its address names, and writes replies.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ public:
     bool open();
     void close();
     std::string path() const { return pty_.slavePath; }
+    // The reply body for a request body (address, function, payload) as a device on this line
+    // would give it; nothing when no device answers. For the Modbus TCP gateway.
+    std::optional<Bytes> answer(const Bytes& body);
 
 private:
     void onReadable();

@@ -288,6 +288,11 @@ std::string SimRack::hubAddress() const {
     return r_->hubAddress();
 }
 
+std::string SimRack::modbusTcpEndpoint() const {
+    Guard g(r_->lock);
+    return r_->modbusTcpEndpoint();
+}
+
 std::string SimRack::subnet() const {
     Guard g(r_->lock);
     return r_->subnet;

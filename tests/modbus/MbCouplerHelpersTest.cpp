@@ -127,6 +127,22 @@ TEST_F(MbRsHelper, RtuFrameIsStationPrivateWriteAndCrc) {
     KMB_DisConnectMDBServer(h);
 }
 
+// The rack's Modbus TCP gateway: the unit id is the station; the sub module answers its
+// registers as it does on the line, and a station nobody answers is the gateway's exception.
+TEST_F(MbRsHelper, TheRacksModbusTcpGatewayReachesTheLine) {
+    const std::string endpoint = rack_.modbusTcpEndpoint();
+    const auto colon = endpoint.rfind(':');
+    ASSERT_NE(colon, std::string::npos) << endpoint;
+    ASSERT_TRUE(coupler_->setSubRegister(2, 5, 0x1234));
+    void* h = KMB_TCPConnectMDBServer(endpoint.substr(0, colon).c_str(), std::stoi(endpoint.substr(colon + 1)), 0);
+    ASSERT_NE(h, nullptr);
+    short value = 0;
+    EXPECT_EQ(KMB_ReadHoldReg(h, 2, 5, 1, &value, 0), KMB_OK);  // sub 2 answers station + 1
+    EXPECT_EQ(static_cast<std::uint16_t>(value), 0x1234);
+    EXPECT_EQ(KMB_ReadHoldReg(h, 99, 5, 1, &value, 0), KMB_EX_GATEWAY_TARGET);
+    KMB_DisConnectMDBServer(h);
+}
+
 TEST_F(MbRsHelper, AsciiSendIsReportedAsSent) {
     void* h = connect(KMB_FRAMING_ASCII);
     ASSERT_NE(h, nullptr);

@@ -277,6 +277,9 @@ public:
     bool running() const;
 
     std::string hubAddress() const;          // the Ethernet "broadcast" address
+    // "127.a.b.1:PORT": Modbus TCP in front of the first RS-485 line (unit id = station); ""
+    // without one or before start().
+    std::string modbusTcpEndpoint() const;
     std::string subnet() const;              // "127.a.b"
     std::string hidFolder() const;           // "" before start
     std::string serialPath(int line) const;  // pty slave path; "" for no such line
