@@ -116,7 +116,9 @@ TEST_F(VexactlTest, FailuresNameTheirResult) {
     EXPECT_NE(r.out.find("RC_NO_REPLY"), std::string::npos) << r.out;
     r = vexactl("props nowhere");
     EXPECT_EQ(r.status, 2);
-    for (const char* bad : {"props eth:not-an-ip", "props rs:/dev/null:300", "props rs:/dev/null:1 --baud abc"})
+    for (const char* bad : {"props eth:not-an-ip", "props rs:/dev/null:300", "props rs:/dev/null:1 --baud abc",
+                            "search rs /dev/null --station abc", "search rs /dev/null --station 300",
+                            "upgrade --plugin VEXA hid --index abc fw.upf", "sub-props hid 1 --timeout -5"})
         EXPECT_EQ(vexactl(bad).status, 2) << bad;
     r = vexactl("frobnicate");
     EXPECT_EQ(r.status, 2);

@@ -1,6 +1,8 @@
 // vexactl COMMAND [ARGS] [--json] [--name value | --flag]...
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "Cli.h"
 
@@ -13,6 +15,42 @@ void usage(std::FILE* to) {
         std::fprintf(to, "  %s\n      %s\n", c.usage.c_str(), c.help.c_str());
     }
     std::fprintf(to, "\nvexactl COMMAND --help shows one command.\n");
+}
+
+// The numeric options every command reads, with what they can be. A value that is no number or
+// out of range is a usage mistake: taken as the default it would act on another device or
+// module than the one named.
+struct NumericOption {
+    const char* name;
+    long lo, hi;
+};
+constexpr NumericOption kNumericOptions[] = {
+    {"baud", 1, 4000000}, {"station", 1, 247}, {"index", 0, 299},     {"sub", 1, 15},
+    {"unit", 0, 255},     {"start", 0, 65535}, {"count", 1, 2000},    {"timeout", 1, 60000},
+    {"settle", 0, 60000}, {"data-bits", 5, 8}, {"stop-bits", 1, 2},
+};
+
+bool inRange(const std::string& text, long lo, long hi) {
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 0);
+    return !text.empty() && end && *end == '\0' && v >= lo && v <= hi;
+}
+
+// "" when every numeric option holds a number it may hold; else the complaint.
+std::string badNumericOption(const vexactl::Args& args) {
+    for (const auto& o : kNumericOptions) {
+        if (!args.has(o.name)) continue;
+        const std::string v = args.get(o.name);
+        bool ok = inRange(v, o.lo, o.hi);
+        // A station may also be a range "A-B" (an RS-485 search).
+        const auto dash = v.find('-');
+        if (!ok && std::string(o.name) == "station" && dash != std::string::npos && dash > 0)
+            ok = inRange(v.substr(0, dash), o.lo, o.hi) && inRange(v.substr(dash + 1), o.lo, o.hi);
+        if (!ok)
+            return "--" + std::string(o.name) + " '" + v + "': a number from " + std::to_string(o.lo) + " to " +
+                   std::to_string(o.hi);
+    }
+    return "";
 }
 
 }  // namespace
@@ -55,6 +93,10 @@ int main(int argc, char** argv) {
         if (args.has("help")) {
             std::printf("usage: vexactl %s\n  %s\n", c.usage.c_str(), c.help.c_str());
             return vexactl::kOk;
+        }
+        if (const std::string bad = badNumericOption(args); !bad.empty()) {
+            std::fprintf(stderr, "vexactl: %s\nusage: vexactl %s\n", bad.c_str(), c.usage.c_str());
+            return vexactl::kUsage;
         }
         vexactl::Output out(args.json);
         int status = c.run(args, out);
