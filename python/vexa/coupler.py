@@ -8,6 +8,8 @@ from __future__ import annotations
 
 import ctypes
 import enum
+import functools
+import threading
 import time
 from ctypes import byref, c_int, c_short
 from dataclasses import dataclass
@@ -17,6 +19,19 @@ from typing import Mapping as TMapping
 from . import _lib
 from .errors import Closed, InvalidArgument, NoReply, NoSubModule, OpenFailed, check_sdk, sdk_error
 from .records import IoMapRecord, PdoMapEntry, SdoMapRecord
+
+# A search is several library calls over one result list the library keeps for the whole
+# process: two threads searching at once would take each other's results. Searches run one at
+# a time; the calls on open couplers do not wait for them beyond the library's own lock.
+_search_lock = threading.RLock()
+
+
+def _one_search_at_a_time(fn):
+    @functools.wraps(fn)
+    def wrapper(*args, **kwargs):
+        with _search_lock:
+            return fn(*args, **kwargs)
+    return wrapper
 
 RC_OK = 0
 RC_NO_REPLY = 203
@@ -138,6 +153,7 @@ class Coupler:
     # ---- search ----
 
     @staticmethod
+    @_one_search_at_a_time
     def search_ethernet(ip: Optional[str] = None) -> List[CouplerInfo]:
         """Ethernet couplers answering a search: every one on the network, or the one at ``ip``.
 
@@ -167,6 +183,7 @@ class Coupler:
         return found
 
     @staticmethod
+    @_one_search_at_a_time
     def search_serial(port: str, stations: Union[int, Iterable[int]], ascii: bool = False, baud: int = 9600,
                       timeout_ms: int = 1000) -> List[CouplerInfo]:
         """RS-485 couplers at the given station numbers (1..247) on a serial line.
@@ -200,6 +217,7 @@ class Coupler:
         return found
 
     @staticmethod
+    @_one_search_at_a_time
     def search_usb() -> List[CouplerInfo]:
         """Every USB coupler on the bus (``VEXA_HID`` may point at a simulated one)."""
         lib = _sdk()
@@ -222,6 +240,7 @@ class Coupler:
     # ---- open / close ----
 
     @classmethod
+    @_one_search_at_a_time  # opening looks the coupler up in the search results
     def open(cls, target: Union[str, CouplerInfo], *, ascii: bool = False, baud: int = 9600,
              timeout_ms: int = 1000) -> "Coupler":
         """Opens a coupler found by a search, or named as ``eth:IP``, ``rs:PORT:STATION`` or ``hid[:PATH]``.
