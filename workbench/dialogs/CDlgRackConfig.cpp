@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "core/CKNetCom2Global.h"
+#include "models/DeviceRecord.h"
 #include "device/CDeviceThread.h"
 #include "device/RackOps.h"
 
@@ -29,7 +30,8 @@ namespace rc = vexa::rackconfig;
 namespace {
 
 enum Column { kName, kState, kFile, kLive };
-enum Role { kSlotRole = Qt::UserRole + 1, kKeyRole };
+constexpr int kSlotRole = Qt::UserRole + 1;
+constexpr int kKeyRole = CDlgRackConfig::kKeyRole;
 
 QString slotName(int slot, const std::string& type) {
     return slot == 0 ? QCoreApplication::translate("vexadesk::CDlgRackConfig", "通信模块 %1").arg(QString::fromStdString(type))
@@ -37,6 +39,35 @@ QString slotName(int slot, const std::string& type) {
 }
 
 }  // namespace
+
+const CatalogNode* CDlgRackConfig::rowOf(int slot, const std::string& key) const {
+    auto* g = CKNetCom2Global::Instance();
+    if (!g) return nullptr;
+    DevTypeEntry* e = nullptr;
+    if (slot == 0) {
+        e = g->Lookup(record_.type, 0);
+    } else if (const SubSlot* s = record_.slotWithId(slot)) {
+        e = g->Lookup(s->type, s->version);
+    }
+    if (!e) return nullptr;
+    for (const auto& n : e->pageA.nodes)
+        if (!n->isCategory() && n->cmd == key) return n.get();
+    return nullptr;
+}
+
+QString CDlgRackConfig::caption(int slot, const std::string& key) const {
+    // The page's caption where the catalog has the row; the library key stays in the tooltip.
+    const CatalogNode* n = rowOf(slot, key);
+    return n && !n->name.empty() ? QString::fromStdString(n->name) : QString::fromStdString(key);
+}
+
+QString CDlgRackConfig::shown(int slot, const std::string& key, const std::string& text) const {
+    // A drop-down's value as the page names it: "2" reads "±2.5 V (2)".
+    if (const CatalogNode* n = rowOf(slot, key))
+        for (const auto& o : n->options)
+            if (o.value == text) return QStringLiteral("%1 (%2)").arg(QString::fromStdString(o.name), QString::fromStdString(text));
+    return QString::fromStdString(text);
+}
 
 CDlgRackConfig::CDlgRackConfig(DeviceRecord& record, CDeviceThread& thread, QWidget* parent)
     : QDialog(parent),
@@ -187,14 +218,15 @@ void CDlgRackConfig::showComparison(const rc::RackConfig& live) {
         for (const auto& k : m.keys) {
             if (k.state == rc::KeyState::Equal) continue;
             ++differing;
-            auto* row = new QTreeWidgetItem(node, {QString::fromStdString(k.key), states[static_cast<int>(k.state)],
-                                                   QString::fromStdString(k.fileText), QString::fromStdString(k.liveText)});
+            auto* row = new QTreeWidgetItem(node, {caption(m.slot, k.key), states[static_cast<int>(k.state)],
+                                                   shown(m.slot, k.key, k.fileText), shown(m.slot, k.key, k.liveText)});
+            row->setToolTip(kName, QString::fromStdString(k.key));
             row->setData(0, kSlotRole, m.slot);
             row->setData(0, kKeyRole, QString::fromStdString(k.key));
             if (k.state == rc::KeyState::Different) row->setForeground(kState, QBrush(Qt::darkRed));
             if (rc::isIdentityKey(k.key)) {
                 row->setCheckState(kName, Qt::Unchecked);
-                row->setToolTip(kName, tr("身份设置：勾选后恢复时才写入"));
+                row->setToolTip(kName, QString::fromStdString(k.key) + QStringLiteral("\n") + tr("身份设置：勾选后恢复时才写入"));
             }
         }
         node->setExpanded(differing > 0 || m.state != rc::ModuleState::Same);
@@ -315,8 +347,9 @@ void CDlgRackConfig::showReport(const rc::RestoreReport& report) {
         }
         QString state = outcomes[static_cast<int>(k.outcome)];
         if (k.reason != rc::SkipReason::None) state += QStringLiteral("：") + reasons[static_cast<int>(k.reason)];
-        auto* row = new QTreeWidgetItem(node, {QString::fromStdString(k.key), state, QString::fromStdString(k.fileText),
-                                               QString::fromStdString(k.readBack.empty() ? k.liveText : k.readBack)});
+        auto* row = new QTreeWidgetItem(node, {caption(k.slot, k.key), state, shown(k.slot, k.key, k.fileText),
+                                               shown(k.slot, k.key, k.readBack.empty() ? k.liveText : k.readBack)});
+        row->setToolTip(kName, QString::fromStdString(k.key));
         row->setData(0, kKeyRole, QString::fromStdString(k.key));
     }
 }

@@ -19,6 +19,7 @@ class QTreeWidgetItem;
 namespace vexadesk {
 
 class CDeviceThread;
+struct CatalogNode;
 struct DeviceRecord;
 
 class CDlgRackConfig : public QDialog {
@@ -32,6 +33,8 @@ public:
     void restore();  // asks before writing
 
     QTreeWidget* comparison() const { return tree_; }
+    // The library key of a setting row (its caption is the catalog's).
+    static constexpr int kKeyRole = Qt::UserRole + 2;
     DeviceRecord& record() const { return record_; }
     // Ticks a module (slot, key empty) or an identity setting so that a restore writes it.
     bool tick(int slot, const QString& key);
@@ -47,6 +50,9 @@ private:
     void showReport(const vexa::rackconfig::RestoreReport& report);
     vexa::rackconfig::RestoreOptions options() const;
     void say(const QString& text, int kind);
+    const CatalogNode* rowOf(int slot, const std::string& key) const;
+    QString caption(int slot, const std::string& key) const;
+    QString shown(int slot, const std::string& key, const std::string& text) const;
 
     DeviceRecord& record_;
     CDeviceThread& thread_;

@@ -37,6 +37,7 @@ public:
     CMainFrame* frame() const { return frame_.get(); }
     CDeviceThread* deviceThread() const { return thread_.get(); }
     bool simulated() const { return rack_ != nullptr; }
+    SimulatedRack* simulatedRack() const { return rack_.get(); }
     CKNetCom2Global* global() const { return global_.get(); }
 
 private:

@@ -61,7 +61,7 @@ QStringList differences(QTreeWidget* tree) {
     for (int i = 0; i < tree->topLevelItemCount(); ++i)
         for (int k = 0; k < tree->topLevelItem(i)->childCount(); ++k) {
             QTreeWidgetItem* row = tree->topLevelItem(i)->child(k);
-            out << row->text(0) + "=" + row->text(2) + "|" + row->text(3);
+            out << row->data(0, CDlgRackConfig::kKeyRole).toString() + "=" + row->text(2) + "|" + row->text(3);
         }
     out.sort();
     return out;

@@ -13,7 +13,7 @@
 // in several PDOs, downloaded and read back) and <lang>-upgrade.png (the upgrade library's dialog
 // mid-transfer, a sub module of the rack in its boot loader taking a generated upgrade file).
 // Last <lang>-compare.png: the Ethernet coupler's rack beside a backup taken before three of its
-// settings and its name changed.
+// settings and its name changed; and <lang>-searchkind.png, the search's question on RS-485.
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -54,6 +54,8 @@
 #include "dialogs/CUsbDownDlg.h"
 #include "dialogs/CDlgLogin.h"
 #include "dialogs/CDlgRackConfig.h"
+#include "dialogs/CDlgSearchKind.h"
+#include "device/SimulatedRack.h"
 #include "dialogs/CDlgUsbSearch.h"
 #include "grid/CNetProGrid.h"
 #include "views/CDlgWorkSpace.h"
@@ -601,6 +603,15 @@ int main(int argc, char** argv) {
          [&] {
              failures += !save(rackDlg->grab(), prefix + "compare.png");
              rackDlg.reset();
+             // The search's first question, on the RS-485 page.
+             vexadesk::CDlgSearchKind kind(&frame);
+             vexadesk::SearchRequest rs = kind.request();
+             rs.kind = vexadesk::kLinkSerial;
+             rs.line.port = desk.simulatedRack() ? desk.simulatedRack()->serialPort() : std::string("/dev/ttyUSB0");
+             kind.setRequest(rs);
+             kind.show();
+             QApplication::processEvents();
+             failures += !save(kind.grab(), prefix + "searchkind.png");
              reportMessages();
              name_share::CGenGlobal::SetPresenter(deskPresenter);
              app.exit(failures ? 1 : 0);
