@@ -12,7 +12,7 @@ function(vexa_install_library target)
   cmake_parse_arguments(L "" "DESCRIPTION" "" ${ARGN})
   set_property(GLOBAL PROPERTY VEXA_HAS_EXPORTS ON)
   install(TARGETS ${target} EXPORT VexaTargets
-    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev
     PUBLIC_HEADER DESTINATION ${VEXA_INSTALL_INCLUDEDIR} COMPONENT dev)
   string(TOLOWER ${target} pcname)
   # Relative to the .pc file, so that an install moved to another prefix still resolves.
@@ -23,13 +23,18 @@ function(vexa_install_library target)
   install(FILES ${CMAKE_BINARY_DIR}/pkgconfig/${pcname}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 endfunction()
 
-# vexa_install_program(<target>): into the program folder, linked from bin/.
+# vexa_install_program(<target> [COMPONENT <c>]): into the program folder, linked from bin/.
+# Components are the packages: runtime (libraries, plug-ins), dev, tools, workbench.
 function(vexa_install_program target)
-  install(TARGETS ${target} RUNTIME DESTINATION ${VEXA_INSTALL_APPDIR} COMPONENT runtime)
+  cmake_parse_arguments(P "" "COMPONENT" "" ${ARGN})
+  if(NOT P_COMPONENT)
+    set(P_COMPONENT runtime)
+  endif()
+  install(TARGETS ${target} RUNTIME DESTINATION ${VEXA_INSTALL_APPDIR} COMPONENT ${P_COMPONENT})
   install(CODE "
     set(_bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
     file(MAKE_DIRECTORY \"\${_bin}\")
     file(RELATIVE_PATH _rel \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\" \"\${CMAKE_INSTALL_PREFIX}/${VEXA_INSTALL_APPDIR}/${target}\")
     file(CREATE_LINK \"\${_rel}\" \"\${_bin}/${target}\" SYMBOLIC)
-  " COMPONENT runtime)
+  " COMPONENT ${P_COMPONENT})
 endfunction()

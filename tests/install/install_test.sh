@@ -30,4 +30,27 @@ cc -o "$work/consumer_pc" "$src/main.c" $(pkg-config --cflags --libs vexasdk) -W
 
 # The installed command-line tool runs from bin/ through its link.
 "$prefix/bin/vexactl" --help >/dev/null 2>&1
+
+# The Debian packages: unpacked into a root of their own, a consumer builds against them with
+# CMake and with pkg-config, and lintian finds no error in them.
+if command -v cpack >/dev/null && command -v dpkg-deb >/dev/null; then
+  cpack --config "$build/CPackConfig.cmake" -B "$work/pkgs" >/dev/null
+  for deb in libvexa0 libvexa-dev vexa-tools vexadesk; do
+    f=$(ls "$work/pkgs/${deb}_"*.deb)
+    dpkg-deb -x "$f" "$work/root"
+  done
+  "$cmake" -S "$src" -B "$work/b3" -G Ninja -DCMAKE_PREFIX_PATH="$work/root/usr" >/dev/null
+  "$cmake" --build "$work/b3" >/dev/null
+  "$work/b3/consumer"
+  pc=$(find "$work/root" -name vexasdk.pc -printf '%h\n' | head -n1)
+  PKG_CONFIG_PATH=$pc cc -o "$work/consumer_deb" "$src/main.c" $(PKG_CONFIG_PATH=$pc pkg-config --cflags --libs vexasdk) \
+    -Wl,-rpath,"$(PKG_CONFIG_PATH=$pc pkg-config --variable=libdir vexasdk)"
+  "$work/consumer_deb"
+  if command -v lintian >/dev/null; then
+    if lintian "$work/pkgs/"*.deb 2>&1 | grep '^E:'; then
+      echo "lintian reports errors" >&2
+      exit 1
+    fi
+  fi
+fi
 echo "install test passed"
