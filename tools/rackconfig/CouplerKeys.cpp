@@ -56,27 +56,23 @@ std::span<const char* const> span(const char* const (&a)[N]) {
 
 }  // namespace
 
-std::span<const char* const> couplerKeys(int kind) {
-    switch (kind) {
-        case KO_KIND_ETHERNET:
-            return span(kEthKeys);
-        case KO_KIND_SERIAL:
-            return span(kRsKeys);
-        default:
-            return span(kHidKeys);
-    }
+// Each coupler kind's keys, in KO_KIND_ order: all of them, and what a backup keeps.
+struct KindKeys {
+    std::span<const char* const> all, settings;
+};
+const KindKeys kKindKeys[] = {
+    {span(kEthKeys), span(kEthSettings)},
+    {span(kRsKeys), span(kRsSettings)},
+    {span(kHidKeys), span(kHidSettings)},
+};
+
+const KindKeys& keysOf(int kind) {
+    return kKindKeys[kind == KO_KIND_ETHERNET || kind == KO_KIND_SERIAL ? kind : KO_KIND_HID];
 }
 
-std::span<const char* const> couplerSettingKeys(int kind) {
-    switch (kind) {
-        case KO_KIND_ETHERNET:
-            return span(kEthSettings);
-        case KO_KIND_SERIAL:
-            return span(kRsSettings);
-        default:
-            return span(kHidSettings);
-    }
-}
+std::span<const char* const> couplerKeys(int kind) { return keysOf(kind).all; }
+
+std::span<const char* const> couplerSettingKeys(int kind) { return keysOf(kind).settings; }
 
 bool isIdentityKey(const std::string& key) {
     for (auto k : kIdentityKeys)

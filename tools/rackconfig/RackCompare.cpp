@@ -1,6 +1,7 @@
 #include "RackCompare.h"
 
 #include <algorithm>
+#include <iterator>
 #include <set>
 
 namespace vexa::rackconfig {
@@ -77,33 +78,17 @@ Comparison RackCompare::compare(const RackConfig& file, const RackConfig& live) 
 }
 
 const char* RackCompare::name(KeyState state) {
-    switch (state) {
-        case KeyState::Equal:
-            return "equal";
-        case KeyState::Different:
-            return "different";
-        case KeyState::OnlyInFile:
-            return "only-in-file";
-        case KeyState::OnlyLive:
-            return "only-live";
-    }
-    return "?";
+    // Names in the enum's order.
+    static constexpr const char* kNames[] = {"equal", "different", "only-in-file", "only-live"};
+    const auto i = static_cast<std::size_t>(state);
+    return i < std::size(kNames) ? kNames[i] : "?";
 }
 
 const char* RackCompare::name(ModuleState state) {
-    switch (state) {
-        case ModuleState::Same:
-            return "same";
-        case ModuleState::OnlyInFile:
-            return "only-in-file";
-        case ModuleState::OnlyLive:
-            return "only-live";
-        case ModuleState::TypeMismatch:
-            return "type-mismatch";
-        case ModuleState::HardwareMismatch:
-            return "hardware-mismatch";
-    }
-    return "?";
+    // Names in the enum's order.
+    static constexpr const char* kNames[] = {"same", "only-in-file", "only-live", "type-mismatch", "hardware-mismatch"};
+    const auto i = static_cast<std::size_t>(state);
+    return i < std::size(kNames) ? kNames[i] : "?";
 }
 
 }  // namespace vexa::rackconfig

@@ -1,6 +1,7 @@
 #include "RackRestore.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "CouplerKeys.h"
 
@@ -206,37 +207,17 @@ RestoreReport RackRestore::run(const RackConfig& file, bool write) const {
 }
 
 const char* RackRestore::name(Outcome outcome) {
-    switch (outcome) {
-        case Outcome::Planned:
-            return "planned";
-        case Outcome::Written:
-            return "written";
-        case Outcome::Unchanged:
-            return "unchanged";
-        case Outcome::Skipped:
-            return "skipped";
-        case Outcome::Refused:
-            return "refused";
-        case Outcome::Failed:
-            return "failed";
-    }
-    return "?";
+    // Names in the enum's order.
+    static constexpr const char* kNames[] = {"planned", "written", "unchanged", "skipped", "refused", "failed"};
+    const auto i = static_cast<std::size_t>(outcome);
+    return i < std::size(kNames) ? kNames[i] : "?";
 }
 
 const char* RackRestore::name(SkipReason reason) {
-    switch (reason) {
-        case SkipReason::None:
-            return "";
-        case SkipReason::Identity:
-            return "identity";
-        case SkipReason::TypeMismatch:
-            return "type-mismatch";
-        case SkipReason::HardwareMismatch:
-            return "hardware-mismatch";
-        case SkipReason::NoModule:
-            return "no-module";
-    }
-    return "?";
+    // Names in the enum's order.
+    static constexpr const char* kNames[] = {"", "identity", "type-mismatch", "hardware-mismatch", "no-module"};
+    const auto i = static_cast<std::size_t>(reason);
+    return i < std::size(kNames) ? kNames[i] : "?";
 }
 
 }  // namespace vexa::rackconfig
