@@ -35,14 +35,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CComMain m;
     m.SetFraming(data[2] & 1 ? kFramingAscii : kFramingRtu);
     m.SetStation(in.param % 247 + 1);
-    fillSlots(m, in.param, kOriginSerial);
+    CVEXASubMgr subs;
+    fillSlots(m, kOriginSerial);
     CVEXAMsg& msg = m.msg();
     int row = in.request % (kRequestCount + 2);
     if (row < kRequestCount) {
         kRequests[row](msg, in.param);
         putReply(msg, in);
-        msg.ParseReply();
-        if (msg.replyDataLength() > in.replyLen) __builtin_trap();
+        parseAndPlace(m, subs, in.param, in.replyLen);
     } else if (row == kRequestCount) {
         msg.SetSearchStationMsg(in.param);
         putReply(msg, in);
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         putReply(msg, in);
         std::uint8_t out[kRecvCapacity];
-        msg.CopyRecBuf2OutBuf(out, 1 + in.param * 4, false);
+        msg.CopyReceived(out, 1 + in.param * 4, false);
     }
     readAllTexts(m);
     return 0;

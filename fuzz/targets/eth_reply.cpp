@@ -31,15 +31,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WireInput in;
     if (!splitInput(data, size, 2, in)) return 0;
     CEthMain m;
-    fillSlots(m, in.param, kOriginEthernet);
+    CVEXASubMgr subs;
+    fillSlots(m, kOriginEthernet);
     CVEXAMsg& msg = m.msg();
     // Requests past the table: the search reply and the raw copy-out of whatever arrived.
     int row = in.request % (kRequestCount + 2);
     if (row < kRequestCount) {
         kRequests[row](msg, in.param);
         putReply(msg, in);
-        msg.ParseReply();
-        if (msg.replyDataLength() > in.replyLen) __builtin_trap();
+        parseAndPlace(m, subs, in.param, in.replyLen);
     } else if (row == kRequestCount) {
         msg.SetSearchMsg();
         putReply(msg, in);
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         putReply(msg, in);
         std::uint8_t out[kRecvCapacity];
-        msg.CopyRecBuf2OutBuf(out, 1 + in.param * 4, in.param & 1);
+        msg.CopyReceived(out, 1 + in.param * 4, in.param & 1);
     }
     readAllTexts(m);
     return 0;

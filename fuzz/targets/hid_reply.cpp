@@ -110,8 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int op = data[0] % 5;
     const int param = data[1];
     ScriptedCoupler coupler(data + kHeader, size - kHeader);
-    fillSlots(coupler, param, kOriginUsb);
-    CHidMapping& mapping = coupler.mapping();
+    fillSlots(coupler, kOriginUsb);
+    CVEXASubMgr subs;
+    CHidMapping mapping(coupler, subs);
     switch (op) {
         case 0: readBack(mapping); break;
         case 1: mapping.DownloadIO(); break;

@@ -18,7 +18,7 @@ constexpr BuildRequest kRequests[] = {
     [](CVEXAMsg& m, int p) { m.SetReadSubDataMsg(p % 8 + 1, p / 8 % 8, p / 8 % 8 * 32, p % 2 ? 64 : 8); },
     [](CVEXAMsg& m, int p) { m.SetReadSubPropByAddrMsg(p % 8 + 1, p, p % 27); },
     [](CVEXAMsg& m, int p) { m.SetReadSubDataByAddrMsg(p % 8 + 1, p, p % 32); },
-    [](CVEXAMsg& m, int p) { static_cast<CUsbMsg&>(m).SetReadUpdatePageMsg(p * 16, p % 60); },
+    [](CVEXAMsg& m, int p) { m.SetReadPageMsg(p * 16, p % 60); },
     [](CVEXAMsg& m, int) { m.SetWriteMainPropMsg(2 * 64, 6, kData, nullptr); },
     [](CVEXAMsg& m, int p) { m.SetWriteSubPropMsg(p % 8 + 1, p, 4, 0, kData, kData); },
     [](CVEXAMsg& m, int p) { m.SetWriteSubDataMsg(p % 8 + 1, p, 4, 0, kData, kData); },
@@ -35,19 +35,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WireInput in;
     if (!splitInput(data, size, 2, in)) return 0;
     CUsbMain m;
-    fillSlots(m, in.param, kOriginUsb);
+    CVEXASubMgr subs;
+    fillSlots(m, kOriginUsb);
     auto& msg = static_cast<CUsbMsg&>(m.msg());
     int row = in.request % (kRequestCount + 1);
     if (row < kRequestCount) {
         kRequests[row](msg, in.param);
         putReply(msg, in);
-        msg.ParseReply();
-        msg.RetOK();
-        if (msg.validFrameLength() > in.replyLen || msg.replyDataLength() > in.replyLen) __builtin_trap();
+        parseAndPlace(m, subs, in.param, in.replyLen);
+        msg.ReplyAccepted();
+        if (msg.validFrameLength() > in.replyLen) __builtin_trap();
     } else {
         putReply(msg, in);
         std::uint8_t out[kRecvCapacity];
-        msg.CopyRecBuf2OutBuf(out, 1 + in.param * 4, false);
+        msg.CopyReceived(out, 1 + in.param * 4, false);
     }
     readAllTexts(m);
     return 0;

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "SdkLock.h"
-#include "main/CVEXAMainMgr.h"
+#include "CVEXAMainMgr.h"
 
 using namespace vexa;
 
@@ -31,6 +31,22 @@ void putIdentity(const IdentityRecord& id, short* manufacturer, short* type, sho
     put(hardVer, id.hardVer);
     put(softVer, id.softVer);
     if (serial) std::memcpy(serial, id.serial, 4);
+}
+
+}  // namespace
+
+namespace {
+
+// The serial exports' line arguments, once, as the settings everything below takes.
+SerialSettings lineSettings(int baud, int dataBits, int parity, int stopBits, int dtr, int rts) {
+    SerialSettings s;
+    s.baud = baud;
+    s.dataBits = dataBits;
+    s.parity = parity;
+    s.stopBits = stopBits;
+    s.dtrControl = dtr;
+    s.rtsControl = rts;
+    return s;
 }
 
 }  // namespace
@@ -72,10 +88,9 @@ VEXASDK_API KO_HANDLE KO_EthSetOperateDev(const char* ip, const char* mac, int t
 }
 
 VEXASDK_API int KO_RSSearchByID(int addr, int framing, const char* port, int baud, int dataBits, int parity,
-                                int stopBits, int dtrControl, int rtsControl, int reserved1, int reserved2, int) {
+                                int stopBits, int dtrControl, int rtsControl, int, int, int) {
     return runLocked([&] {
-        return mgr().RsSearch(addr, framing, port, baud, dataBits, parity, stopBits, dtrControl, rtsControl,
-                              reserved1, reserved2);
+        return mgr().RsSearch(addr, framing, port, lineSettings(baud, dataBits, parity, stopBits, dtrControl, rtsControl));
     });
 }
 
@@ -91,13 +106,14 @@ VEXASDK_API int KO_RSGetSearch(char* addr, short* manufacturer, short* type, sho
     });
 }
 
+// The reserved arguments and the time-out change nothing: the line's read times follow its baud.
 VEXASDK_API KO_HANDLE KO_RSSetOperateDev(int addr, int type, int devMode, int framing, const char* port, int baud,
-                                         int dataBits, int parity, int stopBits, int dtrControl, int rtsControl,
-                                         int reserved1, int reserved2, int timeout) {
+                                         int dataBits, int parity, int stopBits, int dtrControl, int rtsControl, int,
+                                         int, int) {
     return runLocked(
         [&]() -> KO_HANDLE {
-            return mgr().RsOperate(addr, type, devMode, framing, port, baud, dataBits, parity, stopBits, dtrControl,
-                                   rtsControl, reserved1, reserved2, timeout);
+            return mgr().RsOperate(addr, type, devMode, framing, port,
+                                   lineSettings(baud, dataBits, parity, stopBits, dtrControl, rtsControl));
         },
         KO_HANDLE(nullptr));
 }

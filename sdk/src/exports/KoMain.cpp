@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "SdkLock.h"
-#include "main/CVEXAMainMgr.h"
+#include "CVEXAMainMgr.h"
 
 using namespace vexa;
 

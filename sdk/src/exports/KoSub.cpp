@@ -1,6 +1,6 @@
 // Sub-module exports.
 #include "SdkLock.h"
-#include "main/CVEXAMainMgr.h"
+#include "CVEXAMainMgr.h"
 #include "sub/CVEXASub.h"
 
 using namespace vexa;
@@ -36,9 +36,9 @@ VEXASDK_API int KO_RebootSubDev(KO_HANDLE h, int addr) {
 VEXASDK_API KO_SUBHANDLE KO_SetOperateSubDev(KO_HANDLE h, int addr) {
     return runLocked(
         [&]() -> KO_SUBHANDLE {
-            CVEXAMain* m = CVEXAMainMgr::instance().FindMain(h);
-            if (!m || !validSubAddress(*m, addr & 0xFF)) return nullptr;
-            return m->SelectSub(addr);
+            CouplerEntry* c = CVEXAMainMgr::instance().FindCoupler(h);
+            if (!c || !validSubAddress(*c->main, addr & 0xFF)) return nullptr;
+            return c->subs.SubAt(*c->main, addr);
         },
         KO_SUBHANDLE(nullptr));
 }

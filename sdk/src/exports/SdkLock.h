@@ -2,7 +2,7 @@
 // The one library-wide re-entrant lock, and the guards every locked export runs under.
 #include <mutex>
 
-#include "main/CVEXAMainMgr.h"
+#include "CVEXAMainMgr.h"
 #include "msg/vexa_rc.h"
 #include "sub/CVEXASub.h"
 
@@ -23,7 +23,8 @@ R runLocked(Op op, R onThrow = R(RC_FAILED)) {
 }
 
 // Runs `op` on the object behind a handle under the library lock; RC_FAILED for a handle the
-// library never handed out (or, for onUsb, one that is not a USB coupler).
+// library never handed out (or, for onUsb, one that is not a USB coupler: only those have a
+// CANopen mapping, which also names the coupler).
 template <class Op>
 int onMain(void* h, Op op) {
     return runLocked([&] {
@@ -43,8 +44,8 @@ int onSub(void* s, Op op) {
 template <class Op>
 int onUsb(void* h, Op op) {
     return runLocked([&] {
-        auto* usb = dynamic_cast<CUsbMain*>(CVEXAMainMgr::instance().FindMain(h));
-        return usb ? op(*usb) : RC_FAILED;
+        CouplerEntry* c = CVEXAMainMgr::instance().FindCoupler(h);
+        return c && c->mapping ? op(*c->mapping) : RC_FAILED;
     });
 }
 

@@ -15,7 +15,7 @@ int CHidLink::Exchange(std::uint8_t command, const std::uint8_t* payload, int le
         case RC_SEND_FAILED: return RC_HID_NOT_SENT;
         default: return RC_HID_NO_REPLY;
     }
-    if (!msg.RetOK()) return RC_HID_NOT_OK;
+    if (!msg.ReplyAccepted()) return RC_HID_NOT_OK;
     // Only a whole frame answering this command counts: the mapping lists and the firmware
     // pieces must not be taken from a damaged or unrelated report.
     int frameLength = msg.validFrameLength();

@@ -7,7 +7,7 @@
 #include "main/CUsbMain.h"
 #include "msg/FrameChecks.h"
 #include "msg/vexa_rc.h"
-#include "sub/CVEXASub.h"
+#include "sub/CVEXASubMgr.h"
 
 namespace vexa {
 
@@ -69,7 +69,7 @@ int CHidMapping::DownloadIO() {
     CHidLink link(main_);
     if (int rc = link.Exchange(kIoBegin); rc != RC_OK) return rc;
     for (int addr = 1; addr <= kSubSlots; ++addr) {
-        const CVEXASub* sub = main_.SubAt(addr);
+        const CVEXASub* sub = subs_.SubAt(main_, addr);
         if (!sub) continue;
         for (const IoMapRecord& r : sub->ioMapRecords()) {
             const std::uint8_t word[kIoWordBytes] = {r.subAddress, r.direction, r.reg, r.lengthRegs};
@@ -83,7 +83,7 @@ int CHidMapping::DownloadSPDO() {
     CHidLink link(main_);
     if (int rc = link.Exchange(kSpdoBegin); rc != RC_OK) return rc;
     for (int addr = 1; addr <= kSubSlots; ++addr) {
-        const CVEXASub* sub = main_.SubAt(addr);
+        const CVEXASub* sub = subs_.SubAt(main_, addr);
         if (!sub) continue;
         for (const SdoMapRecord& r : sub->sdoRecords()) {
             const std::uint8_t frame[3 + 5 + kSdoFramePadding] = {
@@ -105,7 +105,7 @@ int CHidMapping::DownloadSPDO() {
 int CHidMapping::GetIoChannels(IoMapRecord* records, int capacity, int& count) {
     count = 0;
     for (int addr = 1; addr <= kSubSlots; ++addr) {
-        CVEXASub* sub = main_.SubAt(addr);
+        CVEXASub* sub = subs_.SubAt(main_, addr);
         if (!sub) continue;
         int n = 0;
         if (!records) {

@@ -10,6 +10,7 @@
 namespace vexa {
 
 class CUsbMain;
+class CVEXASubMgr;
 
 class CHidMapping {
 public:
@@ -24,7 +25,10 @@ public:
     using IoWord = std::array<std::uint8_t, kIoWordBytes>;
     using PdoRecord = std::array<std::uint8_t, kPdoRecordBytes>;
 
-    explicit CHidMapping(CUsbMain& main) : main_(main) {}
+    // The mapping of `main`, whose sub-module objects `subs` holds.
+    CHidMapping(CUsbMain& main, CVEXASubMgr& subs) : main_(main), subs_(subs) {}
+
+    CUsbMain& coupler() { return main_; }
 
     // Begin, every sub module's records in address order, end. The result is that of the begin
     // and end exchanges; a refused single entry does not stop the download.
@@ -55,6 +59,7 @@ private:
     void clearLists();
 
     CUsbMain& main_;
+    CVEXASubMgr& subs_;
     std::vector<PdoMapEntry> pdoSets_;
     std::vector<IoWord> ioMap_;
     std::vector<SdoMapRecord> sdoMap_;

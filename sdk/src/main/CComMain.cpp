@@ -27,7 +27,7 @@ CComMain::CComMain() {
     kind_ = kTransferSerial;
     blockLength_ = 64;
     transfer_ = std::make_unique<CComTransfer>();
-    msg_ = std::make_unique<CComMsg>(this);
+    msg_ = std::make_unique<CComMsg>();
     BuildDeviceBlocks();
     BuildFixedBlock();
 }
@@ -36,18 +36,20 @@ void CComMain::BuildFixedBlock() { BuildFromTable(kIdentityProperties, std::size
 
 void CComMain::BuildDeviceBlocks() { BuildFromTable(kComProperties, std::size(kComProperties), false); }
 
+void CComMain::SetStation(int station) {
+    station_ = static_cast<std::uint8_t>(station);
+    static_cast<CComMsg&>(*msg_).setStation(station);
+}
+
 void CComMain::SetFraming(int framing) {
-    framing_ = framing;
     static_cast<CComMsg&>(*msg_).setFraming(framing);
 }
 
-bool CComMain::OpenSerial(int addr, int, int, int framing, const char* port, int baud, int dataBits, int parity,
-                          int stopBits, int dtr, int rts, int reserved1, int reserved2, int) {
+bool CComMain::OpenSerial(int station, int framing, const char* port, const SerialSettings& line) {
     if (!port) return false;
     SetFraming(framing);
-    station_ = static_cast<std::uint8_t>(addr);
-    transfer_->SetSerial(kTransferSerial, port, baud, dataBits, parity, stopBits, dtr, rts, reserved1, reserved2,
-                         kSearchTimeoutMs);
+    SetStation(station);
+    transfer_->SetSerial(kTransferSerial, port, line, kSearchTimeoutMs);
     return transfer_->Open() != 0;
 }
 

@@ -9,15 +9,14 @@ public:
     static constexpr int kSearchTimeoutMs = 1000;
 
     CComMain();
-    bool OpenSerial(int addr, int type, int devMode, int framing, const char* port, int baud, int dataBits, int parity,
-                    int stopBits, int dtr, int rts, int reserved1, int reserved2, int timeout) override;
+    bool OpenSerial(int station, int framing, const char* port, const SerialSettings& line) override;
     void BuildFixedBlock() override;
     void BuildDeviceBlocks() override;
     void FillFixedBlock() override { FillIdentityBlock(); }
 
     // For the station search: the framing to speak, with the line settings stored but not opened.
     void SetFraming(int framing);
-    void SetStation(int station) { station_ = static_cast<std::uint8_t>(station); }
+    void SetStation(int station);
 };
 
 // The RS-485 coupler of type 0x9010.

@@ -48,7 +48,7 @@ CEthMain::CEthMain() {
     kind_ = kTransferEthernet;
     blockLength_ = 256;
     transfer_ = std::make_unique<CEthTransfer>();
-    msg_ = std::make_unique<CEthMsg>(this);
+    msg_ = std::make_unique<CEthMsg>();
     BuildDeviceBlocks();
     BuildFixedBlock();
 }
@@ -63,7 +63,8 @@ void CEthMain::BuildDeviceBlocks() {
 
 bool CEthMain::OpenEth(int, int, const char* ip, const char* mac, int, int, int timeout) {
     if (!ip || !parseMac(mac, mac_)) return false;
-    transfer_->SetEthernet(kTransferEthernet, 1, ip, kPort, 0, timeout);
+    static_cast<CEthMsg&>(*msg_).setMac(mac_);
+    transfer_->SetEthernet(kTransferEthernet, ip, kPort, 0, timeout);
     return transfer_->Open() != 0;
 }
 

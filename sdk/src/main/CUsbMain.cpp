@@ -2,6 +2,7 @@
 
 #include "ValueFormat.h"
 #include "msg/CUsbMsg.h"
+#include "msg/vexa_rc.h"
 #include "transfer/CUsbTransfer.h"
 
 namespace vexa {
@@ -20,7 +21,7 @@ CUsbMain::CUsbMain() {
     kind_ = kTransferHid;
     blockLength_ = 64;
     transfer_ = std::make_unique<CUsbTransfer>();
-    msg_ = std::make_unique<CUsbMsg>(this);
+    msg_ = std::make_unique<CUsbMsg>();
     BuildDeviceBlocks();
     BuildFixedBlock();
 }
@@ -31,9 +32,18 @@ void CUsbMain::BuildDeviceBlocks() { BuildFromTable(kUsbProperties, std::size(kU
 
 CUsbMsg& CUsbMain::usbMsg() { return static_cast<CUsbMsg&>(*msg_); }
 
+int CUsbMain::SearchSub() {
+    for (auto& s : slots_) s = SubSlotRecord{};
+    for (int i = 0; i < kSubSlots; ++i) {
+        msg_->SetSearchSubDevMsg(i);
+        Reply r;
+        if (Exchange(&r) == RC_OK) PlaceSlots(r);  // a slot that does not answer stays empty
+    }
+    return RC_OK;
+}
+
 bool CUsbMain::OpenHid(const char* path, int timeout) {
     if (!path) return false;
-    hidPath_ = path;
     transfer_->SetHid(kTransferHid, path, timeout);
     return transfer_->Open() != 0;
 }

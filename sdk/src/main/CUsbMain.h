@@ -2,7 +2,6 @@
 #include <map>
 
 #include "CVEXAMain.h"
-#include "hid/CHidMapping.h"
 
 namespace vexa {
 
@@ -19,17 +18,16 @@ public:
     void BuildFixedBlock() override;
     void BuildDeviceBlocks() override;
     void FillFixedBlock() override { FillIdentityBlock(); }
+    // This coupler is asked slot by slot.
+    int SearchSub() override;
 
     // Search results waiting to be fetched, keyed by enumeration index + 1.
     std::map<int, HidSearchRecord>& searchResults() { return searchResults_; }
 
     CUsbMsg& usbMsg();
-    // The CANopen mapping: PDO settings to download and the lists read back.
-    CHidMapping& mapping() { return mapping_; }
 
 private:
     std::map<int, HidSearchRecord> searchResults_;
-    CHidMapping mapping_{*this};
 };
 
 }  // namespace vexa

@@ -4,22 +4,16 @@
 
 #include "ValueFormat.h"
 #include "msg/vexa_rc.h"
-#include "sub/CVEXASub.h"
-#include "sub/CVEXASubMgr.h"
 
 namespace vexa {
 
-CVEXAMain::CVEXAMain() : subMgr_(std::make_unique<CVEXASubMgr>()) {}
+CVEXAMain::CVEXAMain() = default;
 
 CVEXAMain::~CVEXAMain() {
-    currentSub_ = nullptr;
-    subMgr_.reset();
     if (transfer_) transfer_->Close();
 }
 
-bool CVEXAMain::OpenSerial(int, int, int, int, const char*, int, int, int, int, int, int, int, int, int) {
-    return false;
-}
+bool CVEXAMain::OpenSerial(int, int, const char*, const SerialSettings&) { return false; }
 bool CVEXAMain::OpenHid(const char*, int) { return false; }
 bool CVEXAMain::OpenEth(int, int, const char*, const char*, int, int, int) { return false; }
 
@@ -29,9 +23,9 @@ int CVEXAMain::Transact() {
     return RC_OK;
 }
 
-int CVEXAMain::Exchange() {
+int CVEXAMain::Exchange(Reply* out) {
     int rc = Transact();
-    return rc ? rc : msg_->ParseReply();
+    return rc ? rc : msg_->ParseReply(out);
 }
 
 void CVEXAMain::BuildFromTable(const PropertyDef* defs, std::size_t n, bool fixed) {
@@ -95,8 +89,11 @@ void CVEXAMain::SpreadMainBlock(int blockId, const std::uint8_t* data, int len) 
     }
 }
 
-void CVEXAMain::ApplySubBlock(int area, int block, int startReg, const std::uint8_t* data, int len) {
-    if (currentSub_) currentSub_->ApplyBlock(area, block, startReg, data, len);
+int CVEXAMain::TakeBlockReply() {
+    Reply r;
+    int rc = msg_->ParseReply(&r);
+    if (rc == RC_OK) SpreadMainBlock(r.block, r.data.data(), static_cast<int>(r.data.size()));
+    return rc;
 }
 
 int CVEXAMain::ReadProperties() {
@@ -110,7 +107,7 @@ int CVEXAMain::ReadProperties() {
             rc = RC_SEND_FAILED;
         else if (transfer_->Receive(*msg_) <= 0)
             rc = RC_NO_REPLY;
-        else if (msg_->ParseReply() != RC_OK)
+        else if (TakeBlockReply() != RC_OK)
             return result ? result : RC_PARSE_FAILED;
         else
             rc = RC_OK;
@@ -163,28 +160,13 @@ int CVEXAMain::SubmitProperties(const char* password) {
     return rc;
 }
 
-int CVEXAMain::SubmitNoCheck(const char* password) {
-    if (pending_.empty()) return RC_NOTHING_TO_SUBMIT;
-    for (const auto& it : pending_) {
-        if (msg_->SetWriteMainPropMsg(it.blockId * blockLength_ + it.offset, it.length, it.raw, password) > 0 &&
-            transfer_->Send(*msg_) > 0)
-            transfer_->Receive(*msg_);
-    }
-    pending_.clear();
-    return RC_OK;
-}
-
 int CVEXAMain::SearchSub() {
     for (auto& s : slots_) s = SubSlotRecord{};
-    if (kind_ == kTransferHid) {
-        for (int i = 0; i < kSubSlots; ++i) {
-            msg_->SetSearchSubDevMsg(i);
-            Exchange();  // a slot that does not answer stays empty
-        }
-        return RC_OK;
-    }
     msg_->SetSearchSubModulesMsg();
-    return Exchange();
+    Reply r;
+    int rc = Exchange(&r);
+    if (rc == RC_OK) PlaceSlots(r);
+    return rc;
 }
 
 int CVEXAMain::GetSubSlot(int index, short* addr, short* v1, short* v2, short* v3, short* v4, short* v5,
@@ -202,20 +184,9 @@ int CVEXAMain::GetSubSlot(int index, short* addr, short* v1, short* v2, short* v
     return RC_OK;
 }
 
-void CVEXAMain::StoreSubSlot(const SubSlotRecord& rec, int index) {
-    if (index >= 0 && index < kSubSlots) slots_[index] = rec;
-}
-
-CVEXASub* CVEXAMain::SelectSub(int addr) {
-    currentSub_ = SubAt(addr);
-    return currentSub_;
-}
-
-CVEXASub* CVEXAMain::SubAt(int addr) {
-    addr &= 0xFF;
-    for (const auto& s : slots_)
-        if (s.address != 0 && s.address == addr) return subMgr_->CreateSub(s, this);
-    return nullptr;
+void CVEXAMain::PlaceSlots(const Reply& reply) {
+    for (const auto& s : reply.slots)
+        if (s.index >= 0 && s.index < kSubSlots) slots_[s.index] = s.record;
 }
 
 int CVEXAMain::Reboot() {
@@ -240,7 +211,7 @@ int CVEXAMain::SendRaw(const std::uint8_t* buf, int len, int addChecksum) {
 int CVEXAMain::ReadRaw(std::uint8_t* buf, int len) {
     if (!buf || len <= 0) return 0;
     if (transfer_->Receive(*msg_) <= 0) return 0;
-    return msg_->CopyRecBuf2OutBuf(buf, len, false);
+    return msg_->CopyReceived(buf, len, false);
 }
 
 int CVEXAMain::Close() {

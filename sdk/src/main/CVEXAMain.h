@@ -7,16 +7,13 @@
 #include <vector>
 
 #include "PropertyItem.h"
-#include "SearchRecords.h"
-#include "SubSlotRecord.h"
 #include "ValueFormat.h"
 #include "msg/CVEXAMsg.h"
+#include "msg/SearchRecords.h"
+#include "msg/SubSlotRecord.h"
 #include "transfer/CTransfer.h"
 
 namespace vexa {
-
-class CVEXASub;
-class CVEXASubMgr;
 
 // The fixed block of the serial and USB couplers: what their search reply says of them.
 inline constexpr PropertyDef kIdentityProperties[] = {
@@ -36,8 +33,7 @@ public:
     CVEXAMain& operator=(const CVEXAMain&) = delete;
 
     // ---- operations ----
-    virtual bool OpenSerial(int addr, int type, int devMode, int framing, const char* port, int baud, int dataBits,
-                            int parity, int stopBits, int dtr, int rts, int reserved1, int reserved2, int timeout);
+    virtual bool OpenSerial(int station, int framing, const char* port, const SerialSettings& line);
     virtual bool OpenHid(const char* path, int timeout);
     virtual bool OpenEth(int type, int mode, const char* ip, const char* mac, int unused1, int unused2, int timeout);
     virtual int ReadProperties();
@@ -45,17 +41,11 @@ public:
     virtual int DropPending();
     virtual int ModifyProperty(const char* key, const char* text);
     virtual int SubmitProperties(const char* password);
-    virtual int SubmitNoCheck(const char* password);
     virtual int SearchSub();
     virtual int GetSubSlot(int index, short* addr, short* v1, short* v2, short* v3, short* v4, short* v5,
                            int* serial);
-    virtual void StoreSubSlot(const SubSlotRecord& rec, int index);
-    virtual CVEXASub* SelectSub(int addr);
-    // The sub-module object for the slot with `addr` (created on first use) without making it
-    // the current one; null when no slot has that address or no class serves its type.
-    CVEXASub* SubAt(int addr);
-    // The sub module whose request is on the wire: block replies are placed into its items.
-    void SetCurrentSub(CVEXASub* sub) { currentSub_ = sub; }
+    // Fills the slots a sub-module search reply reported.
+    void PlaceSlots(const Reply& reply);
     virtual void BuildFixedBlock() = 0;
     virtual void BuildDeviceBlocks() = 0;
     virtual void FillFixedBlock() = 0;
@@ -68,27 +58,24 @@ public:
     int ReadRaw(std::uint8_t* buf, int len);
     int Close();
 
-    // One request/reply exchange of the message as built: 202 when it cannot be sent,
-    // 203 when no reply came, else the parse result.
-    int Exchange();
-    // Send and receive without parsing: 202, 203 or 0.
+    // One request/reply exchange of the message as built: RC_SEND_FAILED when it cannot be
+    // sent, RC_NO_REPLY when no reply came, else the parse result, with what the reply carried
+    // in `out`.
+    int Exchange(Reply* out = nullptr);
+    // Send and receive without parsing: RC_SEND_FAILED, RC_NO_REPLY or RC_OK.
     int Transact();
 
-    // ---- called by the message parsers ----
-    void SpreadMainBlock(int blockId, const std::uint8_t* data, int len);
-    void ApplySubBlock(int area, int block, int startReg, const std::uint8_t* data, int len);
+    // Parses the reply in the message as that of a block read and places the block it carries.
+    int TakeBlockReply();
 
     // ---- identity ----
     int kind() const { return kind_; }
     std::uint8_t Station() const { return station_; }
-    const std::uint8_t* Mac() const { return mac_; }
     CVEXAMsg& msg() { return *msg_; }
     CTransfer& transfer() { return *transfer_; }
     const SubSlotRecord& slot(int i) const { return slots_[i]; }
     int blockLength() const { return blockLength_; }
     bool propertiesRead() const { return propertiesRead_; }
-    CVEXASub* currentSub() const { return currentSub_; }
-    CVEXASubMgr& subMgr() { return *subMgr_; }
     PropertyItem* FindItem(const std::string& key);
     const std::vector<PropertyBlock>& blocks() const { return blocks_; }
 
@@ -97,6 +84,7 @@ public:
     void SetIdentity(const IdentityRecord& r) { identity_ = r; }
 
 protected:
+    void SpreadMainBlock(int blockId, const std::uint8_t* data, int len);
     // Builds the blocks from a property table (rows of one coupler kind).
     void BuildFromTable(const PropertyDef* defs, std::size_t n, bool fixed);
     void SetFixedRaw(const char* key, const std::uint8_t* bytes, int n);
@@ -105,20 +93,16 @@ protected:
     int kind_ = 0;
     std::unique_ptr<CTransfer> transfer_;
     std::unique_ptr<CVEXAMsg> msg_;
-    CVEXASub* currentSub_ = nullptr;
     std::uint8_t mac_[6] = {};
-    int framing_ = 0;
     std::uint8_t station_ = 0;
     EthSearchRecord ethSearch_;
     IdentityRecord identity_;
-    std::string hidPath_;
     SubSlotRecord slots_[kSubSlots];
     int blockLength_ = 0;
     std::vector<int> deviceBlockIds_;
     bool propertiesRead_ = false;
     std::vector<PropertyBlock> blocks_;
     std::vector<PropertyItem> pending_;
-    std::unique_ptr<CVEXASubMgr> subMgr_;
 };
 
 }  // namespace vexa

@@ -4,7 +4,6 @@
 
 #include "FrameChecks.h"
 #include "ModbusCodec.h"
-#include "main/CVEXAMain.h"
 #include "vexa_rc.h"
 
 namespace vexa {
@@ -74,20 +73,19 @@ int CComMsg::SetSearchStationMsg(int station) {
 }
 
 int CComMsg::SetSearchSubModulesMsg() {
-    privateFrame(owner_->Station(), kFnSearch, kSfSubSearch);
+    privateFrame(station_, kFnSearch, kSfSubSearch);
     return finish();
 }
 
 int CComMsg::SetReadMainPropMsg(int, int length) {
-    privateFrame(owner_->Station(), kFnPrivate, kSfReadMain);
-    reqBlock_ = 0;
-    reqLength_ = length;
+    privateFrame(station_, kFnPrivate, kSfReadMain);
+    expectRead(0, 0, length);
     return finish();
 }
 
 int CComMsg::SetWriteMainPropMsg(int address, int length, const std::uint8_t* data, const char*) {
     if (length < 0 || length > 255 || (length > 0 && !data)) return 0;
-    privateFrame(owner_->Station(), kFnPrivate, kSfWriteMain);
+    privateFrame(station_, kFnPrivate, kSfWriteMain);
     send_.push_back(static_cast<std::uint8_t>(address));
     send_.push_back(static_cast<std::uint8_t>(length));
     send_.insert(send_.end(), data, data + length);
@@ -95,17 +93,17 @@ int CComMsg::SetWriteMainPropMsg(int address, int length, const std::uint8_t* da
 }
 
 int CComMsg::SetRebootDevMsg() {
-    privateFrame(owner_->Station(), kFnPrivate, kSfReboot);
+    privateFrame(station_, kFnPrivate, kSfReboot);
     return finish();
 }
 
 int CComMsg::SetRebootSubDevMsg(int) {
     // This wire names no sub module: the coupler restarts its sub-module bus.
-    privateFrame(owner_->Station(), kFnPrivate, kSfRebootSub);
+    privateFrame(station_, kFnPrivate, kSfRebootSub);
     return finish();
 }
 
-int CComMsg::subRead(int area, int subAddr, int block, int startReg, int lengthBytes, bool data) {
+int CComMsg::subRead(int subAddr, int block, int startReg, int lengthBytes, bool data) {
     int count = lengthBytes / 2;
     if (data) {
         beginFrame(kFnReadRegs);
@@ -119,16 +117,16 @@ int CComMsg::subRead(int area, int subAddr, int block, int startReg, int lengthB
     putBe16(p, static_cast<std::uint32_t>(startReg));
     putBe16(p + 2, static_cast<std::uint32_t>(count));
     send_.insert(send_.end(), p, p + 4);
-    expectSubRead(area, subAddr, block, startReg, lengthBytes);
+    expectRead(block, startReg, lengthBytes);
     return finish();
 }
 
 int CComMsg::SetReadSubPropMsg(int subAddr, int block, int startReg, int lengthBytes) {
-    return subRead(kSubProperty, subAddr, block, startReg, lengthBytes, false);
+    return subRead(subAddr, block, startReg, lengthBytes, false);
 }
 
 int CComMsg::SetReadSubPropByAddrMsg(int subAddr, int startReg, int count) {
-    return subRead(kSubProperty, subAddr, -1, startReg, count * 2, false);
+    return subRead(subAddr, -1, startReg, count * 2, false);
 }
 
 int CComMsg::SetReadSubDataMsg(int subAddr, int block, int startReg, int lengthBytes) {
@@ -137,11 +135,11 @@ int CComMsg::SetReadSubDataMsg(int subAddr, int block, int startReg, int lengthB
         beginFrame(-1);
         return 0;
     }
-    return subRead(kSubData, subAddr, block, startReg, lengthBytes, true);
+    return subRead(subAddr, block, startReg, lengthBytes, true);
 }
 
 int CComMsg::SetReadSubDataByAddrMsg(int subAddr, int startReg, int count) {
-    return subRead(kSubData, subAddr, -1, startReg, count * 2, true);
+    return subRead(subAddr, -1, startReg, count * 2, true);
 }
 
 int CComMsg::subWrite(int subAddr, int startReg, int lengthBytes, const std::uint8_t* data, bool isData) {
@@ -210,7 +208,7 @@ bool CComMsg::decode() {
     return true;
 }
 
-int CComMsg::CopyRecBuf2OutBuf(std::uint8_t* out, int outLen, bool) {
+int CComMsg::CopyReceived(std::uint8_t* out, int outLen, bool) {
     if (!out || outLen <= 0 || !decode()) return 0;
     int n = recvLen_ < outLen ? recvLen_ : outLen;
     std::memcpy(out, recv_, static_cast<size_t>(n));
@@ -230,7 +228,7 @@ int CComMsg::ParseStationSearchReply(RsSearchRecord& out) {
     return RC_OK;
 }
 
-int CComMsg::parseSubSearch() {
+int CComMsg::parseSubSearch(Reply& out) {
     const auto& f = frame_;
     if (f.size() < 8 || std::memcmp(&f[2], kMagic, 4) != 0 || f[6] != kSfSubSearch) return RC_BAD_REPLY;
     // Never more entries than slots, nor than the frame carries.
@@ -247,29 +245,29 @@ int CComMsg::parseSubSearch() {
         if (reported == 0) continue;
         SubSlotRecord rec;
         rec.present = e[0];
-        rec.address = static_cast<std::uint16_t>(reported + owner_->Station() - 1);
+        rec.address = static_cast<std::uint16_t>(reported + station_ - 1);
         readIdentity(e + 2, rec);
         rec.origin = kOriginSerial;
-        owner_->StoreSubSlot(rec, i);
+        out.slots.push_back({i, rec});
     }
     return RC_OK;
 }
 
-int CComMsg::parsePrivate() {
+int CComMsg::parsePrivate(Reply& out) {
     const auto& f = frame_;
     if (f.size() < 7 || std::memcmp(&f[2], kMagic, 4) != 0 || f[6] != subFunction_) return RC_BAD_REPLY;
     switch (f[6]) {
         case kSfReadMain: {
-            if (reqLength_ <= 0 || static_cast<int>(f.size()) < 8 + reqLength_) return RC_BAD_REPLY;
-            owner_->SpreadMainBlock(reqBlock_, &f[8], reqLength_);
+            if (reqLength_ <= 0 || f.size() < 8 || boundedData(f[7], static_cast<int>(f.size()) - 8, reqLength_) < 0)
+                return RC_BAD_REPLY;
+            out.block = reqBlock_;
+            take(out, 0, &f[8], reqLength_);
             return RC_OK;
         }
         case kSfReadSubProp: {
-            if (f.size() < 8) return RC_BAD_REPLY;
-            int carried = static_cast<int>(f.size()) - 8;
-            if (f[7] < carried) carried = f[7];
-            if (reqLength_ >= 0 && carried > reqLength_) carried = reqLength_;
-            deliverSubData(reqStart_, &f[8], carried);
+            int n = f.size() < 8 ? -1 : boundedData(f[7], static_cast<int>(f.size()) - 8, reqLength_);
+            if (n < 0) return RC_BAD_REPLY;
+            take(out, reqStart_, &f[8], n);
             return RC_OK;
         }
         case kSfWriteMain:
@@ -280,7 +278,7 @@ int CComMsg::parsePrivate() {
     }
 }
 
-int CComMsg::ParseReply() {
+int CComMsg::parseReply(Reply& out) {
     if (!decode() || frame_.size() < 2 || !fromRequested()) return RC_BAD_REPLY;
     std::uint8_t fn = frame_[1];
     if (fn & 0x80) {
@@ -288,15 +286,13 @@ int CComMsg::ParseReply() {
         if (framing_ == kFramingRtu) return fn;
         return frame_.size() >= 3 ? static_cast<int>(frame_[2]) : static_cast<int>(RC_BAD_REPLY);
     }
-    if (fn == kFnSearch) return subFunction_ == kSfSubSearch ? parseSubSearch() : static_cast<int>(RC_BAD_REPLY);
-    if (fn == kFnPrivate) return parsePrivate();
+    if (fn == kFnSearch) return subFunction_ == kSfSubSearch ? parseSubSearch(out) : static_cast<int>(RC_BAD_REPLY);
+    if (fn == kFnPrivate) return parsePrivate(out);
     if (fn != expected_) return RC_BAD_REPLY;
     if (fn == kFnReadRegs) {
-        if (frame_.size() < 3) return RC_BAD_REPLY;
-        int carried = static_cast<int>(frame_.size()) - 3;
-        if (frame_[2] < carried) carried = frame_[2];
-        if (reqLength_ >= 0 && carried > reqLength_) carried = reqLength_;
-        deliverSubData(reqStart_, &frame_[3], carried);
+        int n = frame_.size() < 3 ? -1 : boundedData(frame_[2], static_cast<int>(frame_.size()) - 3, reqLength_);
+        if (n < 0) return RC_BAD_REPLY;
+        take(out, reqStart_, &frame_[3], n);
     }
     return RC_OK;
 }

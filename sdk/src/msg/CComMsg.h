@@ -12,7 +12,9 @@ constexpr int kSerialSubAddressByte = 1;
 
 class CComMsg : public CVEXAMsg {
 public:
-    explicit CComMsg(CVEXAMain* owner) : CVEXAMsg(owner, kMsgSerial) {}
+    // The coupler's station: requests to the coupler go there, and sub-module positions count from it.
+    void setStation(int station) { station_ = static_cast<std::uint8_t>(station); }
+    int station() const { return station_; }
 
     void setFraming(int framing) { framing_ = framing == kFramingAscii ? kFramingAscii : kFramingRtu; }
     int framing() const { return framing_; }
@@ -34,9 +36,8 @@ public:
     int SetReadSubDataByAddrMsg(int subAddr, int startReg, int count) override;
     int SetWriteSubDataByAddrMsg(int subAddr, int startReg, int lengthBytes, std::uint16_t mode,
                                  const std::uint8_t* serial, const std::uint8_t* data) override;
-    int CopyRecBuf2OutBuf(std::uint8_t* out, int outLen, bool dataOnly) override;
+    int CopyReceived(std::uint8_t* out, int outLen, bool dataOnly) override;
     int ParseStationSearchReply(RsSearchRecord& out) override;
-    int ParseReply() override;
 
     // The binary frame of the last reply (address .. last data byte, no check), valid after a
     // successful decode.
@@ -44,18 +45,22 @@ public:
     // Checks and decodes the received bytes into frame(); false when malformed.
     bool decode();
 
+protected:
+    int parseReply(Reply& out) override;
+
 private:
     int finish();  // appends CRC or converts to ASCII; returns the frame length
     int privateFrame(int address, int function, int subFunction);
-    int subRead(int area, int subAddr, int block, int startReg, int lengthBytes, bool data);
+    int subRead(int subAddr, int block, int startReg, int lengthBytes, bool data);
     int subWrite(int subAddr, int startReg, int lengthBytes, const std::uint8_t* data, bool isData);
-    int parsePrivate();
-    int parseSubSearch();
+    int parsePrivate(Reply& out);
+    int parseSubSearch(Reply& out);
     // A reply from another station (a late one, say) never answers this request; 0 (a frame
     // the caller made) takes any.
     bool fromRequested() const;
 
     int framing_ = kFramingRtu;
+    std::uint8_t station_ = 0;
     int subFunction_ = 0;
     int reqAddress_ = 0;
     std::vector<std::uint8_t> frame_;

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "FrameChecks.h"
-#include "main/CVEXAMain.h"
 #include "vexa_rc.h"
 
 namespace vexa {
@@ -33,9 +32,8 @@ constexpr int kMaxSubRegisters = 255;
 
 void CEthMsg::header(int command, std::uint8_t p0, std::uint8_t p1, std::uint8_t p2, std::uint8_t p3) {
     beginFrame(command);
-    const std::uint8_t* mac = owner_ ? owner_->Mac() : nullptr;
     send_ = {0xA1, static_cast<std::uint8_t>(command), p0, p1, p2, p3};
-    for (int i = 0; i < 6; ++i) send_.push_back(mac ? mac[i] : 0);
+    send_.insert(send_.end(), mac_, mac_ + 6);
     send_.push_back(0x0A);
 }
 
@@ -70,8 +68,7 @@ int CEthMsg::SetReadMainPropMsg(int block, int length) {
     unsigned address = static_cast<unsigned>(block * length);
     header(kReadMain, static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address),
            static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length));
-    reqBlock_ = block;
-    reqLength_ = length;
+    expectRead(block, 0, length);
     return static_cast<int>(send_.size());
 }
 
@@ -87,31 +84,31 @@ int CEthMsg::SetWriteMainPropMsg(int address, int length, const std::uint8_t* da
     return static_cast<int>(send_.size());
 }
 
-int CEthMsg::buildSubRead(int area, int subAddr, int block, int startReg, int lengthBytes) {
+int CEthMsg::buildSubRead(int subAddr, int block, int startReg, int lengthBytes) {
     if (lengthBytes < 0 || lengthBytes / 2 > kMaxSubRegisters) {
         beginFrame(-1);
         return 0;
     }
     header(kReadSub, static_cast<std::uint8_t>(subAddr), static_cast<std::uint8_t>(startReg), 0,
            static_cast<std::uint8_t>(lengthBytes / 2));
-    expectSubRead(area, subAddr, block, startReg, lengthBytes);
+    expectRead(block, startReg, lengthBytes);
     return static_cast<int>(send_.size());
 }
 
 int CEthMsg::SetReadSubPropMsg(int subAddr, int block, int startReg, int lengthBytes) {
-    return buildSubRead(kSubProperty, subAddr, block, startReg, lengthBytes);
+    return buildSubRead(subAddr, block, startReg, lengthBytes);
 }
 
 int CEthMsg::SetReadSubDataMsg(int subAddr, int block, int startReg, int lengthBytes) {
-    return buildSubRead(kSubData, subAddr, block, startReg, lengthBytes);
+    return buildSubRead(subAddr, block, startReg, lengthBytes);
 }
 
 int CEthMsg::SetReadSubPropByAddrMsg(int subAddr, int startReg, int count) {
-    return buildSubRead(kSubProperty, subAddr, -1, startReg, count * 2);
+    return buildSubRead(subAddr, -1, startReg, count * 2);
 }
 
 int CEthMsg::SetReadSubDataByAddrMsg(int subAddr, int startReg, int count) {
-    return buildSubRead(kSubData, subAddr, -1, startReg, count * 2);
+    return buildSubRead(subAddr, -1, startReg, count * 2);
 }
 
 int CEthMsg::buildSubWrite(int command, int subAddr, int startReg, int lengthBytes, std::uint16_t mode,
@@ -142,7 +139,7 @@ int CEthMsg::SetWriteSubDataByAddrMsg(int subAddr, int startReg, int lengthBytes
     return buildSubWrite(kWriteSubData, subAddr, startReg, lengthBytes, mode, serial, data);
 }
 
-int CEthMsg::CopyRecBuf2OutBuf(std::uint8_t* out, int outLen, bool dataOnly) {
+int CEthMsg::CopyReceived(std::uint8_t* out, int outLen, bool dataOnly) {
     if (!out || outLen <= 0) return 0;
     int start = dataOnly ? kHeader : 0;
     int n = recvLen_ - start;
@@ -169,18 +166,19 @@ int CEthMsg::ParseEthSearchReply(EthSearchRecord& out) {
     return RC_OK;
 }
 
-int CEthMsg::parseMainBlock() {
+int CEthMsg::parseMainBlock(Reply& out) {
     if (reqLength_ <= 0) return RC_BAD_REPLY;
     const std::uint8_t* r = recv_;
     if (static_cast<int>(be16(r + 2)) / reqLength_ != reqBlock_) return RC_BAD_REPLY;
     if (static_cast<int>(be16(r + 4)) * 2 != reqLength_ && recvLen_ != reqLength_ + kHeader) return RC_BAD_REPLY;
     // Spread only what arrived: a short datagram must not fill items from an older frame.
-    if (recvLen_ < kHeader + reqLength_) return RC_BAD_REPLY;
-    owner_->SpreadMainBlock(reqBlock_, r + kHeader, reqLength_);
+    if (recvLen_ < kHeader + reqLength_ || recvLen_ < kHeader + be16(r + 4) * 2) return RC_BAD_REPLY;
+    out.block = reqBlock_;
+    take(out, 0, r + kHeader, reqLength_);
     return RC_OK;
 }
 
-int CEthMsg::parseSubSearch() {
+int CEthMsg::parseSubSearch(Reply& out) {
     if (recv_[0] != 0xA1 || recvLen_ < kHeader + kSubRecords * kSubRecordBytes) return RC_BAD_REPLY;
     for (int i = 0; i < kSubRecords; ++i) {
         const std::uint8_t* e = recv_ + kHeader + i * kSubRecordBytes;
@@ -189,37 +187,38 @@ int CEthMsg::parseSubSearch() {
         rec.address = e[0];
         readIdentity(e + 1, rec);
         rec.origin = kOriginEthernet;
-        owner_->StoreSubSlot(rec, i);
+        out.slots.push_back({i, rec});
     }
     return RC_OK;
 }
 
-int CEthMsg::parseSubRead() {
+int CEthMsg::parseSubRead(Reply& out) {
     const std::uint8_t* r = recv_;
     if (reqLength_ >= 2 && reqBlock_ >= 0 && r[3] / (reqLength_ / 2) != reqBlock_) return RC_BAD_REPLY;
     if (r[5] * 2 != reqLength_ && recvLen_ != reqLength_ + kHeader) return RC_BAD_REPLY;
+    // A datagram cut short of its own register count, or of the request's, places nothing.
     int carried = recvLen_ - kHeader;
-    if (reqLength_ >= 0 && carried > reqLength_) carried = reqLength_;
-    deliverSubData(r[3], r + kHeader, carried);
+    if (carried < r[5] * 2 || carried < reqLength_) return RC_BAD_REPLY;
+    take(out, r[3], r + kHeader, reqLength_);
     return RC_OK;
 }
 
-int CEthMsg::ParseReply() {
+int CEthMsg::parseReply(Reply& out) {
     if (recvLen_ < kHeader) return RC_BAD_REPLY;
     std::uint8_t cmd = recv_[1];
     if (cmd & 0x80) return RC_ERROR_REPLY;
     // A reboot acknowledgement is taken as the answer to anything.
     if (cmd != expected_ && cmd != kReboot) return RC_BAD_REPLY;
     switch (cmd) {
-        case kReadMain: return parseMainBlock();
-        case kSearchSub: return parseSubSearch();
-        case kReadSub: return parseSubRead();
+        case kReadMain: return parseMainBlock(out);
+        case kSearchSub: return parseSubSearch(out);
+        case kReadSub: return parseSubRead(out);
         case kWriteMain:
         case kWriteSubData:
         case kReboot:
         case kRebootSub:
         case kWriteSubProp: return RC_OK;
-        default: return kNotSupported;
+        default: return RC_FAILED;  // a command this library never sends
     }
 }
 

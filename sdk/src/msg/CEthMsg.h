@@ -1,13 +1,16 @@
 #pragma once
 // Ethernet coupler datagrams: a 13-byte header (0xA1, command, four parameter bytes, the
 // coupler's MAC, 0x0A), then data.
+#include <cstring>
+
 #include "CVEXAMsg.h"
 
 namespace vexa {
 
 class CEthMsg : public CVEXAMsg {
 public:
-    explicit CEthMsg(CVEXAMain* owner) : CVEXAMsg(owner, kMsgEthernet) {}
+    // The coupler's MAC, which every request after the search carries.
+    void setMac(const std::uint8_t mac[6]) { std::memcpy(mac_, mac, sizeof mac_); }
 
     static constexpr int kHeader = 13;
 
@@ -28,18 +31,22 @@ public:
     int SetReadSubDataByAddrMsg(int subAddr, int startReg, int count) override;
     int SetWriteSubDataByAddrMsg(int subAddr, int startReg, int lengthBytes, std::uint16_t mode,
                                  const std::uint8_t* serial, const std::uint8_t* data) override;
-    int CopyRecBuf2OutBuf(std::uint8_t* out, int outLen, bool dataOnly) override;
+    int CopyReceived(std::uint8_t* out, int outLen, bool dataOnly) override;
     int ParseEthSearchReply(EthSearchRecord& out) override;
-    int ParseReply() override;
+
+protected:
+    int parseReply(Reply& out) override;
 
 private:
     void header(int command, std::uint8_t p0, std::uint8_t p1, std::uint8_t p2, std::uint8_t p3);
-    int buildSubRead(int area, int subAddr, int block, int startReg, int lengthBytes);
+    int buildSubRead(int subAddr, int block, int startReg, int lengthBytes);
     int buildSubWrite(int command, int subAddr, int startReg, int lengthBytes, std::uint16_t mode,
                       const std::uint8_t* serial, const std::uint8_t* data);
-    int parseMainBlock();
-    int parseSubSearch();
-    int parseSubRead();
+    int parseMainBlock(Reply& out);
+    int parseSubSearch(Reply& out);
+    int parseSubRead(Reply& out);
+
+    std::uint8_t mac_[6] = {};
 };
 
 }  // namespace vexa

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "FrameChecks.h"
-#include "main/CVEXAMain.h"
 #include "vexa_rc.h"
 
 namespace vexa {
@@ -76,8 +75,7 @@ int CUsbMsg::SetSearchSubDevMsg(int slotIndex) {
 
 int CUsbMsg::SetReadMainPropMsg(int block, int length) {
     beginFrame(kMainBlock);
-    reqBlock_ = block;
-    reqLength_ = length;
+    expectRead(block, 0, length);
     return frame(kMainBlock, {});
 }
 
@@ -85,15 +83,14 @@ int CUsbMsg::SetWriteMainPropMsg(int address, int length, const std::uint8_t* da
     beginFrame(address >> 6);
     if (length < 0 || length > kHidFrameMax - kFrameOverhead || (length > 0 && !data)) return 0;
     // The block is named by the command byte; this wire carries no offset.
-    reqBlock_ = address >> 6;
-    reqLength_ = -1;
+    expectRead(address >> 6, 0, -1);
     return frame(static_cast<std::uint8_t>(address >> 6), {}, data, length);
 }
 
 int CUsbMsg::SetReadSubPropMsg(int subAddr, int block, int startReg, int lengthBytes) {
     beginFrame(kReadSub);
     int count = lengthBytes > 48 ? kMaxPropRegisters : lengthBytes / 2;
-    expectSubRead(kSubProperty, subAddr, block, startReg, count * 2);
+    expectRead(block, startReg, count * 2);
     return frame(kReadSub, {static_cast<std::uint8_t>(subAddr), static_cast<std::uint8_t>(startReg),
                             static_cast<std::uint8_t>(count)});
 }
@@ -101,7 +98,7 @@ int CUsbMsg::SetReadSubPropMsg(int subAddr, int block, int startReg, int lengthB
 int CUsbMsg::SetReadSubDataMsg(int subAddr, int block, int startReg, int lengthBytes) {
     beginFrame(kReadSub);
     int count = lengthBytes > 48 ? kMaxDataRegisters : lengthBytes / 2;
-    expectSubRead(kSubData, subAddr, block, startReg, count * 2);
+    expectRead(block, startReg, count * 2);
     return frame(kReadSub, {static_cast<std::uint8_t>(subAddr), static_cast<std::uint8_t>(startReg),
                             static_cast<std::uint8_t>(count)});
 }
@@ -109,7 +106,7 @@ int CUsbMsg::SetReadSubDataMsg(int subAddr, int block, int startReg, int lengthB
 int CUsbMsg::SetReadSubPropByAddrMsg(int subAddr, int startReg, int count) {
     beginFrame(kReadSub);
     if (count < 0 || count > kMaxPropRegisters) return 0;
-    expectSubRead(kSubProperty, subAddr, -1, startReg, count * 2);
+    expectRead(-1, startReg, count * 2);
     return frame(kReadSub, {static_cast<std::uint8_t>(subAddr), static_cast<std::uint8_t>(startReg),
                             static_cast<std::uint8_t>(count)});
 }
@@ -120,9 +117,20 @@ int CUsbMsg::SetReadSubDataByAddrMsg(int subAddr, int startReg, int count) {
                                static_cast<std::uint8_t>(count)});
 }
 
-int CUsbMsg::SetReadUpdatePageMsg(int offset, int length) {
+// A reply holds at most 26 property or 24 data registers: a block of 32 comes in two requests.
+// By-address data moves through the coupler's buffer, in pages out and numbered pieces in.
+const WireLimits& CUsbMsg::limits() const {
+    static constexpr WireLimits kUsb{.secondPartRegisters = 16,
+                                     .pageBytes = 48,
+                                     .pagedReadMax = 498,
+                                     .pieceBytes = 32,
+                                     .lastPiece = 255};
+    return kUsb;
+}
+
+int CUsbMsg::SetReadPageMsg(int offset, int length) {
     beginFrame(kReadPage);
-    reqLength_ = length;
+    expectRead(-1, offset, length);
     return frame(kReadPage, {static_cast<std::uint8_t>(offset >> 8), static_cast<std::uint8_t>(offset),
                              static_cast<std::uint8_t>(length)});
 }
@@ -168,7 +176,7 @@ int CUsbMsg::validFrameLength() const {
     return len;
 }
 
-int CUsbMsg::CopyRecBuf2OutBuf(std::uint8_t* out, int outLen, bool) {
+int CUsbMsg::CopyReceived(std::uint8_t* out, int outLen, bool) {
     if (!out || outLen <= 0 || recvLen_ < 2) return 0;
     int n = recv_[1];
     if (n > recvLen_) n = recvLen_;
@@ -177,9 +185,9 @@ int CUsbMsg::CopyRecBuf2OutBuf(std::uint8_t* out, int outLen, bool) {
     return n;
 }
 
-int CUsbMsg::RetOK() { return recvLen_ > 2 && recv_[2] != kDeviceError ? 1 : 0; }
+bool CUsbMsg::ReplyAccepted() { return recvLen_ > 2 && recv_[2] != kDeviceError; }
 
-int CUsbMsg::parseMainBlock(int len) {
+int CUsbMsg::parseMainBlock(int len, Reply& out) {
     // CANopen address, CAN baud index and the user CAN baud (little-endian on this wire) make
     // up the coupler's 6-byte block image.
     if (reqBlock_ != kMainBlock || len < 9 + 2) return RC_BAD_REPLY;
@@ -190,53 +198,54 @@ int CUsbMsg::parseMainBlock(int len) {
     image[3] = recv_[7];
     image[4] = recv_[6];
     image[5] = recv_[5];
-    owner_->SpreadMainBlock(kMainBlock, image, sizeof image);
+    out.block = kMainBlock;
+    take(out, 0, image, sizeof image);
     return RC_OK;
 }
 
-int CUsbMsg::parseSubSlot(int len) {
+int CUsbMsg::parseSubSlot(int len, Reply& out) {
     if (len < 18 + 2) return RC_BAD_REPLY;
     const std::uint8_t* r = recv_;
     SubSlotRecord rec;
     rec.address = r[3];
     readIdentity(r + 4, rec);
     rec.origin = kOriginUsb;
-    if (reqSlot_ >= 0 && reqSlot_ < kSubSlots) owner_->StoreSubSlot(rec, reqSlot_);
+    if (reqSlot_ >= 0 && reqSlot_ < kSubSlots) out.slots.push_back({reqSlot_, rec});
     return RC_OK;
 }
 
-int CUsbMsg::ParseReply() {
+int CUsbMsg::parseReply(Reply& out) {
     if (recvLen_ >= 3 && recv_[0] == 0x7E && recv_[2] == kDeviceError) return RC_DEVICE_ERROR;
     int len = validFrameLength();
     if (!len) return RC_BAD_REPLY;
     std::uint8_t cmd = recv_[2];
     switch (cmd) {
-        case kMainBlock: return parseMainBlock(len);
+        case kMainBlock: return parseMainBlock(len, out);
         case kReboot:
         case kWriteSubData:
         case kWriteSubProp:
         case kWriteByAddr:
         case kReadByAddr: return RC_OK;
         case kRebootSub: return cmd == expected_ ? RC_OK : RC_BAD_REPLY;
-        case kSubSlot: return expected_ == kSubSlot ? parseSubSlot(len) : RC_BAD_REPLY;
+        case kSubSlot: return expected_ == kSubSlot ? parseSubSlot(len, out) : RC_BAD_REPLY;
         case kReadSub: {
             if (expected_ != kReadSub || len < kSubReplyData + 2) return RC_BAD_REPLY;
-            int carried = len - kSubReplyData - 2;
-            if (reqLength_ >= 0 && carried > reqLength_) carried = reqLength_;
+            // The reply names its first register and count (byte 5); it must carry them all.
+            int n = boundedData(recv_[5] * 2, len - kSubReplyData - 2, reqLength_);
             // Items are placed from the register this request started at (a block comes in two
-            // requests over this wire), and only where the reply carries their bytes.
-            if (recv_[4] != static_cast<std::uint8_t>(reqStart_)) return RC_BAD_REPLY;
-            deliverSubData(reqStart_, recv_ + kSubReplyData, carried);
+            // requests over this wire).
+            if (n < 0 || recv_[4] != static_cast<std::uint8_t>(reqStart_)) return RC_BAD_REPLY;
+            take(out, reqStart_, recv_ + kSubReplyData, n);
             return RC_OK;
         }
         case kReadPage: {
             if (expected_ != kReadPage) return RC_BAD_REPLY;
             int carried = len - kPageReplyData - 2;
             if (reqLength_ >= 0 && carried > reqLength_) carried = reqLength_;
-            replyData_.assign(recv_ + kPageReplyData, recv_ + kPageReplyData + carried);
+            take(out, reqStart_, recv_ + kPageReplyData, carried);
             return RC_OK;
         }
-        default: return kNotSupported;
+        default: return RC_FAILED;  // a command this library never sends
     }
 }
 

@@ -9,7 +9,6 @@ constexpr int kHidFrameMax = 64;
 
 class CUsbMsg : public CVEXAMsg {
 public:
-    explicit CUsbMsg(CVEXAMain* owner) : CVEXAMsg(owner, kMsgHid) {}
 
     int SetCustomMsg(const std::uint8_t* buf, int len, int addChecksum) override;
     int SetRebootDevMsg() override;
@@ -28,14 +27,13 @@ public:
     // `mode` carries the piece sequence number on this wire (255 marks the last piece).
     int SetWriteSubDataByAddrMsg(int subAddr, int startReg, int lengthBytes, std::uint16_t mode,
                                  const std::uint8_t* serial, const std::uint8_t* data) override;
-    int CopyRecBuf2OutBuf(std::uint8_t* out, int outLen, bool dataOnly) override;
-    int ParseReply() override;
-    int RetOK() override;
+    int CopyReceived(std::uint8_t* out, int outLen, bool dataOnly) override;
+    bool ReplyAccepted() override;
 
     // Identify request of the USB search (7E 05 01 7A 7E).
     int SetIdentifyMsg();
-    // One page of the data a by-address read prepared.
-    int SetReadUpdatePageMsg(int offset, int length);
+    int SetReadPageMsg(int offset, int length) override;
+    const WireLimits& limits() const override;
     // A frame with `command` and `payload` (the mapping and update commands use it).
     int SetCommandMsg(std::uint8_t command, const std::uint8_t* payload, int len);
 
@@ -43,11 +41,14 @@ public:
     // 0x7E verified), or 0.
     int validFrameLength() const;
 
+protected:
+    int parseReply(Reply& out) override;
+
 private:
     int frame(std::uint8_t command, std::initializer_list<std::uint8_t> head, const std::uint8_t* data = nullptr,
               int dataLen = 0);
-    int parseMainBlock(int len);
-    int parseSubSlot(int len);
+    int parseMainBlock(int len, Reply& out);
+    int parseSubSlot(int len, Reply& out);
 
     int reqSlot_ = 0;
 };

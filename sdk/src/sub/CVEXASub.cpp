@@ -5,7 +5,6 @@
 
 #include "main/CVEXAMain.h"
 #include "main/ValueFormat.h"
-#include "msg/CUsbMsg.h"
 #include "msg/FrameChecks.h"
 #include "msg/vexa_rc.h"
 #include "SubText.h"
@@ -14,19 +13,10 @@ namespace vexa {
 
 namespace {
 
-// Over USB one reply carries at most 26 property or 24 data registers: a block is asked for in
-// two requests, the second this many registers after the first.
-constexpr int kUsbSecondPartRegs = 16;
-// USB by-address transfers: write pieces, read pages, and the collection buffer of a read.
-constexpr int kUsbPieceBytes = 32;
-constexpr int kUsbLastPiece = 255;
-constexpr int kUsbPageBytes = 48;
-constexpr int kUsbCollectBytes = 500;
-constexpr int kUsbMaxReadBytes = kUsbCollectBytes - 2;
-
 bool isBitItem(const PropertyItem& it) { return it.format == kFmtBit && it.bitNumber >= 0 && it.bitNumber < 16; }
 
-bool built(int frameLength) { return frameLength > 0 && frameLength != kNotSupported; }
+// A builder gives the frame length, or 0 or less when its wire cannot carry the request.
+bool built(int frameLength) { return frameLength > 0; }
 
 int registersOf(const PropertyItem& it) { return (it.length + 1) / 2; }
 
@@ -275,25 +265,23 @@ void CVEXASub::RefreshClassItems() {
 
 // ---------------- reading ----------------
 
-int CVEXASub::Exchange() {
-    main_->SetCurrentSub(this);
-    return main_->Exchange();
-}
-
 int CVEXASub::ReadGroup(const ItemGroup& g) {
     CVEXAMsg& msg = main_->msg();
     struct Part {
         int start, bytes;
     };
-    Part parts[2] = {{g.startReg, g.lengthBytes}, {g.startReg + kUsbSecondPartRegs, g.lengthBytes - 2 * kUsbSecondPartRegs}};
-    int n = main_->kind() == kTransferHid && parts[1].bytes > 0 ? 2 : 1;
+    const int second = msg.limits().secondPartRegisters;
+    Part parts[2] = {{g.startReg, g.lengthBytes}, {g.startReg + second, g.lengthBytes - 2 * second}};
+    int n = second > 0 && parts[1].bytes > 0 ? 2 : 1;
     int rc = RC_OK;
     for (int i = 0; i < n; ++i) {
         int len = g.kind == kSubProperty ? msg.SetReadSubPropMsg(address(), g.block, parts[i].start, parts[i].bytes)
                                          : msg.SetReadSubDataMsg(address(), g.block, parts[i].start, parts[i].bytes);
         if (!built(len)) return RC_SEND_FAILED;
-        rc = Exchange();
+        Reply r;
+        rc = main_->Exchange(&r);
         if (rc != RC_OK) return rc;
+        ApplyBlock(g.kind, g.block, r.startReg, r.data.data(), static_cast<int>(r.data.size()));
     }
     return rc;
 }
@@ -380,7 +368,7 @@ int CVEXASub::WriteRegisters(bool data, int reg, int lengthBytes, const std::uin
     int len = data ? msg.SetWriteSubDataMsg(address(), reg, lengthBytes, slot_.mode, slot_.serial, bytes)
                    : msg.SetWriteSubPropMsg(address(), reg, lengthBytes, slot_.mode, slot_.serial, bytes);
     if (!built(len)) return RC_SEND_FAILED;  // this wire cannot carry the write
-    return Exchange();
+    return main_->Exchange();
 }
 
 // After a merged write the items of that register show the word the module now holds.
@@ -454,10 +442,11 @@ int CVEXASub::ReadPropByAddr(int reg, int count, void* buf, int* len) {
     *len = 0;
     CVEXAMsg& msg = main_->msg();
     if (!built(msg.SetReadSubPropByAddrMsg(address(), reg, count))) return RC_FAILED;
-    int rc = byAddressResult(Exchange());
+    Reply r;
+    int rc = byAddressResult(main_->Exchange(&r));
     if (rc != RC_OK) return rc;
-    int n = std::min(count * 2, msg.replyDataLength());
-    if (n > 0) std::memcpy(buf, msg.replyData(), static_cast<std::size_t>(n));
+    int n = std::min(count * 2, static_cast<int>(r.data.size()));
+    if (n > 0) std::memcpy(buf, r.data.data(), static_cast<std::size_t>(n));
     *len = n;
     return RC_OK;
 }
@@ -472,51 +461,54 @@ int CVEXASub::WritePropByAddr(int reg, int length, const void* buf) {
     if (!built(msg.SetWriteSubPropMsg(address(), reg, static_cast<int>(words.size()), slot_.mode, slot_.serial,
                                       words.data())))
         return RC_FAILED;
-    return byAddressResult(Exchange());
+    return byAddressResult(main_->Exchange());
 }
 
 int CVEXASub::ReadDataByAddr(int reg, int length, void* buf, int* len) {
     if (!buf || !len || length <= 0 || !registersFit(reg, (length + 1) / 2)) return RC_FAILED;
     *len = 0;
     auto* out = static_cast<std::uint8_t*>(buf);
-    if (main_->kind() == kTransferHid) return ReadDataByAddrUsb(reg, length, out, len);
     CVEXAMsg& msg = main_->msg();
+    if (msg.limits().pageBytes > 0) return ReadDataByAddrPaged(reg, length, out, len);
     if (!built(msg.SetReadSubDataByAddrMsg(address(), reg, (length + 1) / 2))) return RC_FAILED;
-    int rc = byAddressResult(Exchange());
+    Reply r;
+    int rc = byAddressResult(main_->Exchange(&r));
     if (rc != RC_OK) return rc;
     // Never more than was asked for, whatever the reply carries.
-    int n = std::min(length, msg.replyDataLength());
-    if (n > 0) std::memcpy(out, msg.replyData(), static_cast<std::size_t>(n));
+    int n = std::min(length, static_cast<int>(r.data.size()));
+    if (n > 0) std::memcpy(out, r.data.data(), static_cast<std::size_t>(n));
     *len = n;
     return RC_OK;
 }
 
 // The coupler first reads the registers, then hands their bytes out in pages. The caller gets
 // [received - 2][the first received - 2 bytes]: the layout the boot plug-in reads.
-int CVEXASub::ReadDataByAddrUsb(int reg, int length, std::uint8_t* out, int* len) {
-    if (length > kUsbMaxReadBytes) return RC_BAD_REPLY;
-    auto& msg = static_cast<CUsbMsg&>(main_->msg());
+int CVEXASub::ReadDataByAddrPaged(int reg, int length, std::uint8_t* out, int* len) {
+    CVEXAMsg& msg = main_->msg();
+    const WireLimits& wire = msg.limits();
+    if (length > wire.pagedReadMax) return RC_BAD_REPLY;
     if (!built(msg.SetReadSubDataByAddrMsg(address(), reg, (length + 1) / 2))) return RC_FAILED;
-    int rc = Exchange();
+    int rc = main_->Exchange();
     if (rc == RC_SEND_FAILED || rc == RC_NO_REPLY) return rc;
-    if (rc != RC_OK || !msg.RetOK()) return RC_BAD_REPLY;
+    if (rc != RC_OK || !msg.ReplyAccepted()) return RC_BAD_REPLY;
 
-    std::uint8_t collected[kUsbCollectBytes] = {};
+    std::vector<std::uint8_t> collected(static_cast<std::size_t>(wire.pagedReadMax) + 2, 0);
     int received = 0;
     while (received < length) {
-        int ask = std::min(kUsbPageBytes, length - received);
-        if (!built(msg.SetReadUpdatePageMsg(received, ask))) return RC_FAILED;
-        rc = Exchange();
+        int ask = std::min(wire.pageBytes, length - received);
+        if (!built(msg.SetReadPageMsg(received, ask))) return RC_FAILED;
+        Reply page;
+        rc = main_->Exchange(&page);
         if (rc == RC_SEND_FAILED || rc == RC_NO_REPLY) return rc;
-        if (rc != RC_OK || !msg.RetOK()) return RC_BAD_REPLY;
-        int got = std::min(ask, msg.replyDataLength());
+        if (rc != RC_OK || !msg.ReplyAccepted()) return RC_BAD_REPLY;
+        int got = std::min(ask, static_cast<int>(page.data.size()));
         if (got <= 0) return RC_BAD_REPLY;  // an empty page would never end the transfer
-        std::memcpy(collected + 1 + received, msg.replyData(), static_cast<std::size_t>(got));
+        std::memcpy(collected.data() + 1 + received, page.data.data(), static_cast<std::size_t>(got));
         received += got;
     }
     if (received < 2) return RC_BAD_REPLY;
     collected[0] = static_cast<std::uint8_t>(received - 2);
-    std::memcpy(out, collected, static_cast<std::size_t>(received - 1));
+    std::memcpy(out, collected.data(), static_cast<std::size_t>(received - 1));
     *len = received - 2;
     return RC_OK;
 }
@@ -524,24 +516,25 @@ int CVEXASub::ReadDataByAddrUsb(int reg, int length, std::uint8_t* out, int* len
 int CVEXASub::WriteDataByAddr(int reg, int length, const void* buf) {
     if (!buf || length <= 0 || !registersFit(reg, (length + 1) / 2)) return RC_FAILED;
     const auto* data = static_cast<const std::uint8_t*>(buf);
-    if (main_->kind() == kTransferHid) return WriteDataByAddrUsb(reg, length, data);
     CVEXAMsg& msg = main_->msg();
+    if (msg.limits().pieceBytes > 0) return WriteDataByAddrInPieces(reg, length, data);
     if (!built(msg.SetWriteSubDataByAddrMsg(address(), reg, length, slot_.mode, slot_.serial, data))) return RC_FAILED;
-    return byAddressResult(Exchange());
+    return byAddressResult(main_->Exchange());
 }
 
-// Pieces of 32 bytes to the same register, numbered from 0; the last one is numbered 255.
-int CVEXASub::WriteDataByAddrUsb(int reg, int length, const std::uint8_t* data) {
-    auto& msg = main_->msg();
-    for (int offset = 0, seq = 0; offset < length; offset += kUsbPieceBytes, ++seq) {
-        int piece = std::min(kUsbPieceBytes, length - offset);
+// Pieces to the same register, numbered from 0; the last one carries the wire's last number.
+int CVEXASub::WriteDataByAddrInPieces(int reg, int length, const std::uint8_t* data) {
+    CVEXAMsg& msg = main_->msg();
+    const WireLimits& wire = msg.limits();
+    for (int offset = 0, seq = 0; offset < length; offset += wire.pieceBytes, ++seq) {
+        int piece = std::min(wire.pieceBytes, length - offset);
         bool last = offset + piece >= length;
-        auto number = static_cast<std::uint16_t>(last ? kUsbLastPiece : seq);
+        auto number = static_cast<std::uint16_t>(last ? wire.lastPiece : seq);
         if (!built(msg.SetWriteSubDataByAddrMsg(address(), reg, piece, number, slot_.serial, data + offset)))
             return RC_FAILED;
-        int rc = Exchange();
+        int rc = main_->Exchange();
         if (rc == RC_SEND_FAILED || rc == RC_NO_REPLY) return rc;
-        if (rc != RC_OK || !msg.RetOK()) return RC_BAD_REPLY;
+        if (rc != RC_OK || !msg.ReplyAccepted()) return RC_BAD_REPLY;
     }
     return RC_OK;
 }

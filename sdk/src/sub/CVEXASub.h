@@ -11,11 +11,13 @@
 #include "SubTables.h"
 #include "VexaSdk.h"
 #include "main/PropertyItem.h"
-#include "main/SubSlotRecord.h"
+#include "msg/SubSlotRecord.h"
 
 namespace vexa {
 
 class CVEXAMain;
+
+enum SubArea { kSubProperty = 0, kSubData = 1 };
 
 // A block of registers read with one request (two over USB), and the items placed from it.
 struct ItemGroup {
@@ -118,10 +120,8 @@ private:
     int Submit(bool data);
     int WriteRegisters(bool data, int reg, int lengthBytes, const std::uint8_t* bytes);
     void StoreBitWord(bool data, int reg, std::uint16_t word);
-    int ReadDataByAddrUsb(int reg, int length, std::uint8_t* out, int* len);
-    int WriteDataByAddrUsb(int reg, int length, const std::uint8_t* data);
-    // One exchange through the coupler, with this module as the one its replies belong to.
-    int Exchange();
+    int ReadDataByAddrPaged(int reg, int length, std::uint8_t* out, int* len);
+    int WriteDataByAddrInPieces(int reg, int length, const std::uint8_t* data);
 
     CVEXAMain* main_;
     SubSlotRecord slot_;

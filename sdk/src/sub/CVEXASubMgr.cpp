@@ -9,6 +9,7 @@
 #include "CSub7404.h"
 #include "CSubBipolar.h"
 #include "CSubCounter.h"
+#include "main/CVEXAMain.h"
 
 namespace vexa {
 
@@ -56,6 +57,15 @@ CVEXASub* CVEXASubMgr::CreateSub(const SubSlotRecord& slot, CVEXAMain* main) {
     std::lock_guard<std::mutex> g(lock_);
     subs_.push_back(std::move(sub));
     return subs_.back().get();
+}
+
+CVEXASub* CVEXASubMgr::SubAt(CVEXAMain& main, int addr) {
+    addr &= 0xFF;
+    for (int i = 0; i < kSubSlots; ++i) {
+        const SubSlotRecord& s = main.slot(i);
+        if (s.address != 0 && s.address == addr) return CreateSub(s, &main);
+    }
+    return nullptr;
 }
 
 CVEXASub* CVEXASubMgr::Find(const void* handle) const {

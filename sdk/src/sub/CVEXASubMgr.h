@@ -15,6 +15,9 @@ public:
     // The object for the slot's address, created on first use; null for a type no class
     // serves.
     CVEXASub* CreateSub(const SubSlotRecord& slot, CVEXAMain* main);
+    // The object for the slot of `main` with `addr` (created on first use); null when no slot
+    // has that address or no class serves its type.
+    CVEXASub* SubAt(CVEXAMain& main, int addr);
     // The object when `handle` is one of ours, else null. Safe without the library lock (the
     // raw-buffer exports check their handles with it).
     CVEXASub* Find(const void* handle) const;

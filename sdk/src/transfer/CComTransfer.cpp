@@ -30,17 +30,13 @@ int CComTransfer::StationOf(const std::vector<std::uint8_t>& frame) {
 int CComTransfer::Open() {
     port_.close();
     owedStation_ = -1;
-    if (baud_ <= 0) return 0;
-    SerialSettings s;
-    s.baud = baud_;
-    s.dataBits = dataBits_;
-    s.parity = parity_;
-    s.stopBits = stopBits_;
-    s.dtrControl = dtr_ & 3;
-    s.rtsControl = rts_ & 3;
+    if (line_.baud <= 0) return 0;
+    SerialSettings s = line_;
+    s.dtrControl &= 3;
+    s.rtsControl &= 3;
     if (!port_.open(serialPort_, s)) return 0;
     // The caller's time-out argument does not change these.
-    port_.setTimeouts(ReadIntervalMs(baud_), kReadTotalMs, 0);
+    port_.setTimeouts(ReadIntervalMs(line_.baud), kReadTotalMs, 0);
     return 1;
 }
 

@@ -3,6 +3,8 @@
 // One subclass per transport; every exchange is request, then one reply, on the calling thread.
 #include <string>
 
+#include "platform/SerialPort.h"
+
 namespace vexa {
 
 class CVEXAMsg;
@@ -21,26 +23,17 @@ public:
     virtual int Send(CVEXAMsg& msg) = 0;     // bytes sent; 0 on failure
     virtual int Close() = 0;                 // 0
 
-    void SetEthernet(int kind, int datagram, const std::string& address, int port, int localPort, int timeoutMs) {
+    void SetEthernet(int kind, const std::string& address, int port, int localPort, int timeoutMs) {
         kind_ = kind;
-        datagram_ = datagram;
         address_ = address;
         port_ = port;
         localPort_ = localPort;
         timeoutMs_ = timeoutMs;
     }
-    void SetSerial(int kind, const std::string& port, int baud, int dataBits, int parity, int stopBits, int dtr,
-                   int rts, int reserved1, int reserved2, int timeoutMs) {
+    void SetSerial(int kind, const std::string& port, const SerialSettings& line, int timeoutMs) {
         kind_ = kind;
         serialPort_ = port;
-        baud_ = baud;
-        dataBits_ = dataBits;
-        parity_ = parity;
-        stopBits_ = stopBits;
-        dtr_ = dtr;
-        rts_ = rts;
-        reserved1_ = reserved1;
-        reserved2_ = reserved2;
+        line_ = line;
         timeoutMs_ = timeoutMs;
     }
     void SetHid(int kind, const std::string& path, int timeoutMs) {
@@ -56,14 +49,12 @@ public:
 protected:
     int kind_ = 0;
     // Ethernet
-    int datagram_ = 1;
     std::string address_;  // empty: broadcast
     int port_ = 0;
     int localPort_ = 0;
     // Serial
     std::string serialPort_;
-    int baud_ = 9600, dataBits_ = 8, parity_ = 0, stopBits_ = 0, dtr_ = 0, rts_ = 0;
-    int reserved1_ = 0, reserved2_ = 0;
+    SerialSettings line_;
     // HID
     std::string hidPath_;
     int timeoutMs_ = 0;

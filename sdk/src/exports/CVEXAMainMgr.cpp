@@ -6,8 +6,6 @@
 #include "msg/FrameChecks.h"
 #include "msg/vexa_rc.h"
 #include "platform/HidBackend.h"
-#include "sub/CVEXASub.h"
-#include "sub/CVEXASubMgr.h"
 
 namespace vexa {
 
@@ -26,28 +24,35 @@ CVEXAMainMgr& CVEXAMainMgr::instance() {
     return mgr;
 }
 
-CVEXAMain* CVEXAMainMgr::adopt(std::unique_ptr<CVEXAMain> main) {
-    CVEXAMain* raw = main.get();
+CouplerEntry* CVEXAMainMgr::adopt(std::unique_ptr<CVEXAMain> main) {
+    auto entry = std::make_unique<CouplerEntry>();
+    entry->main = std::move(main);
     // The sub-module slots are filled before the caller gets the handle.
-    raw->SearchSub();
+    entry->main->SearchSub();
+    CouplerEntry* raw = entry.get();
     std::lock_guard<std::mutex> g(registryLock_);
-    mains_.push_back(std::move(main));
+    couplers_.push_back(std::move(entry));
     return raw;
 }
 
-CVEXAMain* CVEXAMainMgr::FindMain(void* handle) const {
+CouplerEntry* CVEXAMainMgr::FindCoupler(void* handle) const {
     if (!handle) return nullptr;
     std::lock_guard<std::mutex> g(registryLock_);
-    for (const auto& m : mains_)
-        if (m.get() == handle) return m.get();
+    for (const auto& c : couplers_)
+        if (c->main.get() == handle) return c.get();
     return nullptr;
+}
+
+CVEXAMain* CVEXAMainMgr::FindMain(void* handle) const {
+    CouplerEntry* c = FindCoupler(handle);
+    return c ? c->main.get() : nullptr;
 }
 
 CVEXASub* CVEXAMainMgr::FindSub(void* handle) const {
     if (!handle) return nullptr;
     std::lock_guard<std::mutex> g(registryLock_);
-    for (const auto& m : mains_)
-        if (CVEXASub* s = m->subMgr().Find(handle)) return s;
+    for (const auto& c : couplers_)
+        if (CVEXASub* s = c->subs.Find(handle)) return s;
     return nullptr;
 }
 
@@ -55,7 +60,7 @@ CVEXASub* CVEXAMainMgr::FindSub(void* handle) const {
 
 void CVEXAMainMgr::EthSearch(const char* ip) {
     CTransfer& t = ethSearch_.transfer();
-    t.SetEthernet(kTransferEthernet, 1, ip ? ip : "", CEthMain::kPort, 0, CEthMain::kSearchTimeoutMs);
+    t.SetEthernet(kTransferEthernet, ip ? ip : "", CEthMain::kPort, 0, CEthMain::kSearchTimeoutMs);
     if (!t.Open()) return;
     ethSearch_.msg().SetSearchMsg();
     t.Send(ethSearch_.msg());
@@ -83,19 +88,17 @@ CVEXAMain* CVEXAMainMgr::EthOperate(const char* ip, const char* mac, int type, i
     auto main = std::make_unique<CEthMain9000>();
     main->SetEthSearch(*rec);
     if (!main->OpenEth(type, mode, ip, mac, 0, 0, CEthMain::OperateTimeoutMs())) return nullptr;
-    return adopt(std::move(main));
+    return adopt(std::move(main))->main.get();
 }
 
 // ---------------- RS-485 ----------------
 
-int CVEXAMainMgr::RsSearch(int station, int framing, const char* port, int baud, int dataBits, int parity,
-                           int stopBits, int dtr, int rts, int reserved1, int reserved2) {
+int CVEXAMainMgr::RsSearch(int station, int framing, const char* port, const SerialSettings& line) {
     comSearch_.SetFraming(framing);
     comSearch_.SetStation(station);
     CTransfer& t = comSearch_.transfer();
     t.Close();
-    t.SetSerial(kTransferSerial, port ? port : "", baud, dataBits, parity, stopBits, dtr, rts, reserved1, reserved2,
-                CComMain::kSearchTimeoutMs);
+    t.SetSerial(kTransferSerial, port ? port : "", line, CComMain::kSearchTimeoutMs);
     if (!port || !t.Open()) return RC_OPEN_FAILED;
     comSearch_.msg().SetSearchStationMsg(station);
     if (t.Send(comSearch_.msg()) <= 0) return RC_SEND_FAILED;
@@ -115,9 +118,8 @@ int CVEXAMainMgr::RsGetSearch(RsSearchRecord& out) {
     return rc;
 }
 
-CVEXAMain* CVEXAMainMgr::RsOperate(int station, int type, int devMode, int framing, const char* port, int baud,
-                                   int dataBits, int parity, int stopBits, int dtr, int rts, int reserved1,
-                                   int reserved2, int timeout) {
+CVEXAMain* CVEXAMainMgr::RsOperate(int station, int type, int devMode, int framing, const char* port,
+                                   const SerialSettings& line) {
     if (type != CComMain9010::kType || !port) return nullptr;
     const RsSearchRecord* rec = nullptr;
     for (const auto& r : rsRecords_)
@@ -128,10 +130,8 @@ CVEXAMain* CVEXAMainMgr::RsOperate(int station, int type, int devMode, int frami
     if (!rec) return nullptr;
     auto main = std::make_unique<CComMain9010>();
     main->SetIdentity(rec->id);
-    if (!main->OpenSerial(station, type, devMode, framing, port, baud, dataBits, parity, stopBits, dtr, rts, reserved1,
-                          reserved2, timeout))
-        return nullptr;
-    return adopt(std::move(main));
+    if (!main->OpenSerial(station, framing, port, line)) return nullptr;
+    return adopt(std::move(main))->main.get();
 }
 
 // ---------------- USB ----------------
@@ -196,7 +196,10 @@ CVEXAMain* CVEXAMainMgr::HidOperate(const char* path, int type) {
     auto main = std::make_unique<CUsbMain>();
     main->SetIdentity(rec->id);
     if (!main->OpenHid(path, 0)) return nullptr;
-    return adopt(std::move(main));
+    CUsbMain& usb = *main;
+    CouplerEntry* entry = adopt(std::move(main));
+    entry->mapping = std::make_unique<CHidMapping>(usb, entry->subs);
+    return entry->main.get();
 }
 
 }  // namespace vexa
