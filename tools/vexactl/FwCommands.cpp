@@ -327,10 +327,32 @@ int upgrade(const Args& args, Output& out) {
 
 }  // namespace
 
+namespace {
+
+// The options of both commands; upgrade also draws its progress.
+std::vector<Option> bootOptions(bool upgrade) {
+    std::vector<Option> all = {
+        Option::text("plugin", "VEXA|ModBus", "the boot plug-in"),
+        Option::text("port", "P", "ModBus: the serial port"),
+        Option::number("baud", "B", 1, 4000000, "line speed (ModBus default 19200, rs: TARGET 9600)"),
+        Option::number("station", "S", 1, 247, "ModBus: the station (default 1)"),
+        Option::flag("ascii", "ASCII framing"),
+        Option::number("sub", "A", 1, 15, "VEXA: the sub module"),
+        Option::number("index", "N", 0, 299, "the device of the search"),
+        Option::flag("enter-boot", "first tell the devices to start their boot loaders"),
+    };
+    if (upgrade) all.push_back(Option::flag("no-progress", "draw no progress bar"));
+    return all;
+}
+
+}  // namespace
+
 VEXACTL_COMMAND("upgrade",
                 "upgrade --plugin VEXA|ModBus [--port P --baud B | TARGET] [--index N] [--enter-boot] FILE",
-                "write new firmware into a module in its boot loader", upgrade);
+                "write new firmware into a module in its boot loader", upgrade,
+                bootOptions(true));
 VEXACTL_COMMAND("boot-info", "boot-info --plugin VEXA|ModBus [--port P --baud B | TARGET] [--index N] [--enter-boot]",
-                "device and boot-loader version of modules in their boot loaders", bootInfo);
+                "device and boot-loader version of modules in their boot loaders", bootInfo,
+                bootOptions(false));
 
 }  // namespace vexactl

@@ -235,10 +235,14 @@ int restore(const Args& a, Output& out) {
 }  // namespace
 
 VEXACTL_COMMAND("backup", "backup TARGET FILE", "save the settings of a coupler and its sub modules to a JSON file",
-                backup);
+                backup, withTarget());
 VEXACTL_COMMAND("compare", "compare TARGET FILE",
-                "show what differs between a backup and the rack; exit 1 when anything does", compare);
+                "show what differs between a backup and the rack; exit 1 when anything does", compare, withTarget());
 VEXACTL_COMMAND("restore", "restore TARGET FILE [--yes] [--confirm-slot N,..] [--identity KEY,..] [--password P]",
-                "show what a backup would change, and with --yes write it and read it back", restore);
+                "show what a backup would change, and with --yes write it and read it back", restore,
+                withTarget({Option::flag("yes", "write; without it only the plan is shown"),
+                            Option::text("confirm-slot", "N,..", "write these slots even where the module differs"),
+                            Option::text("identity", "KEY,..", "write these identity keys too"),
+                            Option::text("password", "P", "the coupler's password, if it asks for one")}));
 
 }  // namespace vexactl

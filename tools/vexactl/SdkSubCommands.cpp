@@ -199,12 +199,14 @@ int subReboot(const Args& a, Output& out) {
 
 }  // namespace
 
-VEXACTL_COMMAND("subs", "subs TARGET", "list a coupler's sub modules", subs);
-VEXACTL_COMMAND("sub-props", "sub-props TARGET ADDR [KEY...]", "read a sub module's settings as texts", subProps);
+VEXACTL_COMMAND("subs", "subs TARGET", "list a coupler's sub modules", subs, withTarget());
+VEXACTL_COMMAND("sub-props", "sub-props TARGET ADDR [KEY...]", "read a sub module's settings as texts", subProps,
+                withTarget());
 VEXACTL_COMMAND("sub-data", "sub-data TARGET ADDR [KEY...]", "read a sub module's process values as texts",
-                subData);
+                subData, withTarget());
 VEXACTL_COMMAND("sub-set", "sub-set TARGET ADDR KEY VALUE [--data]",
-                "change one sub-module setting (or, with --data, a process value) and read it back", subSet);
-VEXACTL_COMMAND("sub-reboot", "sub-reboot TARGET ADDR", "restart a sub module", subReboot);
+                "change one sub-module setting (or, with --data, a process value) and read it back", subSet,
+                withTarget({Option::flag("data", "KEY is a process value, not a setting")}));
+VEXACTL_COMMAND("sub-reboot", "sub-reboot TARGET ADDR", "restart a sub module", subReboot, withTarget());
 
 }  // namespace vexactl

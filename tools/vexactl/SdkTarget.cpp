@@ -97,15 +97,17 @@ const char* const* mainKeys(int kind, int& count) {
     return keys.data();
 }
 
+std::vector<Option> withTarget(std::vector<Option> more) {
+    std::vector<Option> all = {Option::number("baud", "B", 1, 4000000, "line speed of an rs: target (default 9600)"),
+                               Option::flag("ascii", "ASCII framing for an rs: target")};
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+}
+
 bool parseTarget(const std::string& text, const Args& args, Target& out) {
     out = Target{};
     out.baud = static_cast<int>(args.getInt("baud", 9600));
     out.framing = args.has("ascii") ? 1 : 0;
-    // A line speed that is no number would otherwise become the default without a word.
-    if (args.has("baud") && (args.getInt("baud", -1) <= 0 || args.getInt("baud", -1) > 4000000)) {
-        std::fprintf(stderr, "vexactl: --baud '%s' is no line speed\n", args.get("baud").c_str());
-        return false;
-    }
     if (text.rfind("eth:", 0) == 0 && text.size() > 4) {
         out.kind = KO_KIND_ETHERNET;
         out.address = text.substr(4);
@@ -121,8 +123,11 @@ bool parseTarget(const std::string& text, const Args& args, Target& out) {
         if (colon > 3) {
             out.kind = KO_KIND_SERIAL;
             out.address = text.substr(3, colon - 3);
-            out.station = std::atoi(text.c_str() + colon + 1);
-            if (out.station >= 1 && out.station <= 247) return true;
+            // The whole rest is the station: "rs:PORT:4x" names none.
+            char* end = nullptr;
+            const long station = std::strtol(text.c_str() + colon + 1, &end, 10);
+            out.station = static_cast<int>(station);
+            if (end != text.c_str() + colon + 1 && *end == '\0' && station >= 1 && station <= 247) return true;
         }
     }
     if (text == "hid" || text.rfind("hid:", 0) == 0) {

@@ -5,6 +5,7 @@
 //   rs:PORT:STATION         an RS-485 coupler (--ascii for ASCII framing, --baud N, default 9600)
 //   hid[:PATH]              a USB coupler (the first one found, or the one at PATH)
 #include <string>
+#include <vector>
 
 #include "Cli.h"
 #include "VexaSdk.h"
@@ -18,6 +19,9 @@ struct Target {
     int framing = 0;
     int baud = 9600;
 };
+
+// The options a TARGET reads (an rs: coupler's line speed and framing), then `more`.
+std::vector<Option> withTarget(std::vector<Option> more = {});
 
 // Parses TARGET; false (with a message on stderr) when it names nothing.
 bool parseTarget(const std::string& text, const Args& args, Target& out);
