@@ -99,8 +99,8 @@ static_assert(sizeof(SdoMapRecord) == 7, "SdoMapRecord is 7 bytes");
 static_assert(sizeof(PdoMapEntry) == 8, "PdoMapEntry is 8 bytes");
 #endif
 
-/* Progress of KO_HidUpdate: called with the message number 0x678, wParam unused and lParam the
- * percentage done, so a caller that forwards it to a window message gets the usual values. */
+/* Progress of KO_HidUpdate: called with message KO_UPDATE_PROGRESS_MESSAGE, wParam unused and
+ * lParam the percentage done. */
 #define KO_UPDATE_PROGRESS_MESSAGE 0x678
 typedef void (*KO_PROGRESSPROC)(unsigned int message, intptr_t wParam, intptr_t lParam);
 

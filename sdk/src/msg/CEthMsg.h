@@ -2,6 +2,7 @@
 // Ethernet coupler datagrams: a 13-byte header (0xA1, command, four parameter bytes, the
 // coupler's MAC, 0x0A), then data.
 #include "CVEXAMsg.h"
+#include "wire/Coupler.h"
 
 namespace vexa {
 
@@ -9,7 +10,7 @@ class CEthMsg : public CVEXAMsg {
 public:
     explicit CEthMsg(CVEXAMain* owner) : CVEXAMsg(owner, kMsgEthernet) {}
 
-    static constexpr int kHeader = 13;
+    static constexpr int kHeader = wire::kEthHeaderBytes;
 
     int SetCustomMsg(const std::uint8_t* buf, int len, int addChecksum) override;
     int SetSearchMsg() override;
