@@ -156,6 +156,8 @@ std::string usage() {
            "                            manufacturer, product, hello, identify; all: subs, drop, delay,\n"
            "                            corrupt, truncate, duplicate, stale, delay_ms, seed, silent\n"
            "  --freeze                  live inputs hold still\n"
+           "  --eth-broadcast           Ethernet couplers also answer searches sent to 255.255.255.255\n"
+           "                            (for a private network namespace only)\n"
            "  --print-env               print the running rack's export lines and exit (from its\n"
            "                            --ready-file, else from the file every rack leaves in\n"
            "                            $XDG_RUNTIME_DIR or /tmp): eval \"$(vexa-sim --print-env)\"\n"
@@ -180,6 +182,8 @@ bool parseCommandLine(const std::vector<std::string>& args, ProgramOptions& out,
             out.help = true;
         } else if (a == "--freeze") {
             out.rack.liveData = false;
+        } else if (a == "--eth-broadcast") {
+            out.rack.ethBroadcast = true;
         } else if (a == "--print-env") {
             out.printEnvOnly = true;
         } else if (a == "--ready-file") {
