@@ -125,7 +125,10 @@ int Socket::SendTo(const void* buf, int len, unsigned port, const char* address)
     if (fd_ < 0 || !buf || len < 0) return -1;
     sockaddr_in sa;
     if (!resolve(address, port, sa)) return -1;
-    ssize_t n = ::sendto(fd_, buf, static_cast<size_t>(len), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    ssize_t n = sa.sin_addr.s_addr == htonl(INADDR_BROADCAST)
+                    ? vexa::sendBroadcastEveryInterface(fd_, buf, static_cast<size_t>(len), ntohs(sa.sin_port))
+                    : ::sendto(fd_, buf, static_cast<size_t>(len), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&sa),
+                               sizeof sa);
     if (n < 0) {
         lastError_ = errno;
         return -1;

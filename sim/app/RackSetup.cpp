@@ -160,6 +160,8 @@ std::string usage() {
            "                            manufacturer, product, hello, identify; all: subs, drop, delay,\n"
            "                            corrupt, truncate, duplicate, stale, delay_ms, seed, silent\n"
            "  --freeze                  live inputs hold still\n"
+           "  --eth-broadcast           Ethernet couplers also answer searches sent to 255.255.255.255\n"
+           "                            (for a private network namespace only)\n"
            "  --print-env               print the running rack's export lines and exit (from its\n"
            "                            --ready-file, else from the file every rack leaves in\n"
            "                            $XDG_RUNTIME_DIR or /tmp): eval \"$(vexa-sim --print-env)\"\n"
@@ -184,6 +186,7 @@ bool parseCommandLine(const std::vector<std::string>& args, ProgramOptions& out,
     bool freeze = false;
     app.add_flag("--help,-h", out.help);
     app.add_flag("--freeze", freeze);
+    app.add_flag("--eth-broadcast", out.rack.ethBroadcast);
     app.add_flag("--print-env", out.printEnvOnly);
     app.add_option("--ready-file", out.readyFile);
     app.add_option("--config", out.configFile);

@@ -158,6 +158,9 @@ struct RackOptions {
     std::string subnet;     // "127.a.b" for the hub (.1) and Ethernet couplers (.10 on); "" = from the pid
     std::string hidFolder;  // "" = a new mkdtemp folder, removed on stop; a given folder is kept
     bool liveData = true;   // false: live registers hold still (deterministic tests)
+    // Ethernet couplers also hear searches sent to 255.255.255.255 port 8801, the real search;
+    // only inside a private network namespace (a test's own), where no broadcast can leak.
+    bool ethBroadcast = false;
 };
 
 class SimCoupler;
