@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
             } else if (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) {
                 // Flags that take no value are listed here; every other option takes the next word.
                 static const char* const kFlags[] = {"ascii", "rtu",        "data-only", "all",
-                                                     "help",  "no-progress", "enter-boot", "yes", "clear"};
+                                                     "help",  "no-progress", "enter-boot", "yes", "clear", "reset"};
                 bool isFlag = false;
                 for (auto* f : kFlags) isFlag = isFlag || name == f;
                 if (!isFlag) value = argv[++i];
