@@ -43,6 +43,29 @@ constexpr ResultName kResultNames[] = {
     {RC_FAILED, "RC_FAILED", "refused: a bad value, handle or argument"},
 };
 
+// Type codes a coupler reports while its boot loader runs (older firmware: 9999 decimal).
+constexpr int kBootLoaderTypes[] = {0x9999, 0x270F};
+// The last search found the coupler, but in its boot loader.
+bool g_inBootLoader = false;
+
+bool bootLoaderType(int type) {
+    for (int t : kBootLoaderTypes)
+        if ((type & 0xFFFF) == t) return true;
+    return false;
+}
+
+std::string bootLoaderAdvice(const Target& t) {
+    if (t.kind == KO_KIND_SERIAL) {
+        const std::string where = "--plugin ModBus --port " + t.address + " --station " + std::to_string(t.station) +
+                                  " --baud " + std::to_string(t.baud);
+        return "the coupler at station " + std::to_string(t.station) + " on " + t.address +
+               " runs its boot loader, not its application (vexactl boot-info " + where +
+               "; vexactl upgrade " + where + " FILE, or boot-info ... --reset to start the firmware it has)";
+    }
+    return "the coupler " + (t.address.empty() ? std::string("found") : "at " + t.address) +
+           " runs its boot loader, not its application (vexactl upgrade ... FILE, or a reset)";
+}
+
 const ResultName* resultRow(int rc) {
     for (const auto& r : kResultNames)
         if (r.code == rc) return &r;
@@ -62,6 +85,7 @@ const char* sdkResultMeaning(int rc) {
 }
 
 std::string whyNotOpened(const Target& t, int rc) {
+    if (g_inBootLoader) return bootLoaderAdvice(t);
     switch (t.kind) {
         case KO_KIND_ETHERNET: return "no coupler answered at " + t.address;
         case KO_KIND_SERIAL: {
@@ -141,12 +165,22 @@ bool parseTarget(const std::string& text, const Args& args, Target& out) {
 }
 
 KO_HANDLE openTarget(const Target& t, int& rc) {
+    // A coupler in its boot loader answers the search, but none of the requests of its
+    // application: it is not operated, and whyNotOpened() says why.
+    g_inBootLoader = false;
+    auto inBoot = [&](int type) {
+        if (!bootLoaderType(type)) return false;
+        g_inBootLoader = true;
+        rc = RC_OPEN_FAILED;
+        return true;
+    };
     if (t.kind == KO_KIND_ETHERNET) {
         KO_EthSearchByIP(t.address.c_str());
         char ip[KO_IP_TEXT_SIZE], mac[KO_MAC_TEXT_SIZE];
         int hard, type, mode, flags, extra;
         while ((rc = KO_EthGetSearchDev(ip, mac, &hard, &type, &mode, &flags, &extra)) == RC_OK) {
             if (t.address == ip) {
+                if (inBoot(type)) return nullptr;
                 KO_HANDLE h = KO_EthSetOperateDev(ip, mac, type, mode);
                 rc = h ? RC_OK : RC_FAILED;
                 return h;
@@ -161,7 +195,7 @@ KO_HANDLE openTarget(const Target& t, int& rc) {
         short manufacturer, type, mode, hard, soft;
         int serial;
         rc = KO_RSGetSearch(&addr, &manufacturer, &type, &mode, &hard, &soft, &serial);
-        if (rc != RC_OK) return nullptr;
+        if (rc != RC_OK || inBoot(type)) return nullptr;
         KO_HANDLE h = KO_RSSetOperateDev(static_cast<unsigned char>(addr), static_cast<unsigned short>(type),
                                          static_cast<unsigned short>(mode), t.framing, t.address.c_str(), t.baud, 8,
                                          0, 0, 1, 1, 0, 0, 1000);
@@ -174,6 +208,7 @@ KO_HANDLE openTarget(const Target& t, int& rc) {
     int serial;
     while ((rc = KO_HIDGetSearchDev(path, &manufacturer, &type, &mode, &hard, &soft, &serial)) == RC_OK) {
         if (t.address.empty() || t.address == path) {
+            if (inBoot(type)) return nullptr;
             KO_HANDLE h = KO_HIDSetOperateDev(path, static_cast<unsigned short>(type), 0);
             rc = h ? RC_OK : RC_OPEN_FAILED;
             return h;

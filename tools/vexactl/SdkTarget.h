@@ -26,7 +26,8 @@ std::vector<Option> withTarget(std::vector<Option> more = {});
 // Parses TARGET; false (with a message on stderr) when it names nothing.
 bool parseTarget(const std::string& text, const Args& args, Target& out);
 
-// Searches for and operates the target; null with `rc` set when it is not there.
+// Searches for and operates the target; null with `rc` set when it is not there, or when it
+// answers as a boot loader (RC_OPEN_FAILED; whyNotOpened() then says so).
 KO_HANDLE openTarget(const Target& t, int& rc);
 
 // "RC_NO_REPLY" for 203, and so on; and what it means, in words.
@@ -34,7 +35,7 @@ const char* sdkResultName(int rc);
 const char* sdkResultMeaning(int rc);
 
 // Why openTarget() gave nothing, as a person needs it: the system's reason for a port that does
-// not open, a missing simulated bus, no such device.
+// not open, a missing simulated bus, no such device, a coupler that runs its boot loader.
 std::string whyNotOpened(const Target& t, int rc);
 // Ends a command whose target did not open: the reason, then the result.
 int failedOpen(Output& out, const Target& t, int rc);
