@@ -40,6 +40,9 @@ constexpr ResultName kResultNames[] = {
     {RC_HID_NOT_OK, "RC_HID_NOT_OK", "the USB coupler did not accept the request"},
     {RC_HID_NO_REPLY, "RC_HID_NO_REPLY", "no reply from the USB coupler"},
     {RC_RECORD_TOO_SMALL, "RC_RECORD_TOO_SMALL", "the record is too small"},
+    {RC_TYPE_UNKNOWN, "RC_TYPE_UNKNOWN", "no class serves this sub-module type"},
+    {RC_INVALID_PARAM, "RC_INVALID_PARAM", "an argument is missing or out of range"},
+    {RC_BUFFER_TOO_SMALL, "RC_BUFFER_TOO_SMALL", "the text does not fit the buffer"},
     {RC_FAILED, "RC_FAILED", "refused: a bad value, handle or argument"},
 };
 
@@ -218,6 +221,21 @@ KO_HANDLE openTarget(const Target& t, int& rc) {
 }
 
 int finishSdk(Output& out, int rc) { return out.finish(rc, sdkResultName(rc), rc == RC_OK, sdkResultMeaning(rc)); }
+
+std::string subClassName(int type, int hardVer) {
+    char name[KO_TEXT_SIZE];
+    return KO_GetSubClassName(type, hardVer, name, sizeof name) == RC_OK ? name : "";
+}
+
+std::vector<SubKey> subClassKeys(int type, int hardVer, bool data) {
+    std::vector<SubKey> keys;
+    char key[KO_TEXT_SIZE];
+    int role = 0;
+    // Bounded by the catalog: it ends with RC_NO_MORE (or an error for a type it lacks).
+    for (int i = 0; KO_GetSubClassKey(type, hardVer, data ? 1 : 0, i, key, sizeof key, &role) == RC_OK; ++i)
+        keys.push_back({key, role});
+    return keys;
+}
 
 std::string hex4(int v) {
     char b[8];

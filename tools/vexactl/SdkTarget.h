@@ -50,4 +50,13 @@ std::string versionText(int v);
 // The property keys of each coupler kind, in the order a person reads them.
 const char* const* mainKeys(int kind, int& count);
 
+// A sub module's class and keys, from the library's public catalog: the class name ("" when no
+// class serves the type), and its property (or process-value) keys with their KO_ROLE_*.
+struct SubKey {
+    std::string key;
+    int role = 0;
+};
+std::string subClassName(int type, int hardVer);
+std::vector<SubKey> subClassKeys(int type, int hardVer, bool data);
+
 }  // namespace vexactl
