@@ -9,7 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsimpleini-dev libtinyxml2-dev libhidapi-dev libmodbus-dev libssl-dev nlohmann-json3-dev libcli11-dev
   qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-charts-dev libqt6opengl6-dev python3 fonts-noto-cjk
-  lintian
+  lintian iproute2
   python3-pytest python3-venv python3-setuptools python3-wheel
 )
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "CAsyncSocketEx.h"
+#include "platform/Socket.h"
 #include "VexaSdk.h"
 #include "sim/SimRack.h"
 
@@ -66,7 +66,7 @@ void BM_LibraryReadMainProperty(benchmark::State& state) {
 // simulated coupler, with nothing but a socket in between.
 void BM_BareUdpRoundTrips(benchmark::State& state) {
     Env& e = env();
-    CAsyncSocketEx sock;
+    vexa::Socket sock;
     if (!e.handle || !sock.Create(0, SOCK_DGRAM)) {
         state.SkipWithError("no socket");
         return;

@@ -27,11 +27,11 @@ BOOTPORT_API int DEV_EnterBootMode(void) {
 }
 
 BOOTPORT_API int DEV_Write(int handle, const uint8_t* data, unsigned n, int /*timeoutMs: the transport's own*/) {
-    return guarded(-1, [&] { return CBootPort::instance().write(handle, data, n); });
+    return guarded(DEV_ERROR, [&] { return CBootPort::instance().write(handle, data, n); });
 }
 
 BOOTPORT_API int DEV_Read(int handle, uint8_t* buffer, unsigned max, int /*timeoutMs: the transport's own*/) {
-    return guarded(-1, [&] { return CBootPort::instance().read(handle, buffer, max); });
+    return guarded(DEV_ERROR, [&] { return CBootPort::instance().read(handle, buffer, max); });
 }
 
 BOOTPORT_API int DEV_Close(void) {

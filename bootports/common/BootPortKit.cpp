@@ -1,9 +1,10 @@
 #include "BootPortKit.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
+
+#include "platform/TestKnobs.h"
 
 namespace vexa::bootport {
 
@@ -16,8 +17,7 @@ bool copyPortText(const char* text, PortText& out) {
 }
 
 void pause(int ms) {
-    const char* pacing = std::getenv("VEXA_BOOT_PACING");
-    if (ms <= 0 || (pacing && std::strcmp(pacing, "0") == 0)) return;
+    if (ms <= 0 || !bootPacing()) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 

@@ -141,7 +141,7 @@ std::uint8_t CMbBootPort::stationOf(int handle) const {
 
 int CMbBootPort::write(int handle, const std::uint8_t* data, unsigned n) {
     const std::uint8_t station = stationOf(handle);
-    if (!connected() || !station || (n > 0 && !data) || n > kCountMax) return -1;
+    if (!connected() || !station || (n > 0 && !data) || n > kCountMax) return DEV_ERROR;
     Frame frame = mbBootFrame(MbBootRequest::Write, station);
     unsigned taken = 0;
     int failures = 0;
@@ -156,7 +156,7 @@ int CMbBootPort::write(int handle, const std::uint8_t* data, unsigned n) {
             taken += piece;
             continue;
         }
-        if (++failures >= kWriteFailures) return -1;
+        if (++failures >= kWriteFailures) return DEV_ERROR;
         pause(kRetryPauseMs);
     }
     return static_cast<int>(taken);
@@ -164,7 +164,7 @@ int CMbBootPort::write(int handle, const std::uint8_t* data, unsigned n) {
 
 int CMbBootPort::read(int handle, std::uint8_t* buffer, unsigned max) {
     const std::uint8_t station = stationOf(handle);
-    if (!connected() || !station || (max > 0 && !buffer) || max > kCountMax) return -1;
+    if (!connected() || !station || (max > 0 && !buffer) || max > kCountMax) return DEV_ERROR;
     Frame frame = mbBootFrame(MbBootRequest::Read, station);
     frame.push_back(0);  // the count of each piece
     unsigned total = 0;

@@ -1,5 +1,7 @@
 #include "MbBootFrames.h"
 
+#include "wire/Coupler.h"
+
 namespace vexa::bootport {
 
 namespace {
@@ -11,16 +13,20 @@ struct RequestShape {
 };
 
 constexpr RequestShape kShapes[] = {
-    {MbBootRequest::Probe, 0x46, 0x01},  {MbBootRequest::Identify, 0x47, 0x01}, {MbBootRequest::Enter, 0x47, 0x08},
-    {MbBootRequest::Read, 0x47, 0x09},   {MbBootRequest::Write, 0x47, 0x0A},
+    {MbBootRequest::Probe, wire::kFnSearch, wire::kSfStation},
+    {MbBootRequest::Identify, wire::kFnPrivate, wire::kSfReadMain},
+    {MbBootRequest::Enter, wire::kFnPrivate, wire::kSfBootEnter},
+    {MbBootRequest::Read, wire::kFnPrivate, wire::kSfBootRead},
+    {MbBootRequest::Write, wire::kFnPrivate, wire::kSfBootWrite},
 };
 
 }  // namespace
 
 std::vector<std::uint8_t> mbBootFrame(MbBootRequest request, std::uint8_t station) {
+    std::vector<std::uint8_t> frame;
     for (const auto& s : kShapes)
-        if (s.request == request) return {station, s.function, 'K', 'V', 'M', 'B', s.subFunction};
-    return {};
+        if (s.request == request) wire::serialPrivate(frame, station, s.function, s.subFunction);
+    return frame;
 }
 
 }  // namespace vexa::bootport

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "BootPortContract.h"
 #include "BootPortKit.h"
 
 namespace vexa::bootport {
@@ -34,7 +35,7 @@ int CSubTunnel::write(const std::uint8_t* data, unsigned n) {
             taken += size;
             continue;
         }
-        if (++failures >= kWriteFailures) return -1;
+        if (++failures >= kWriteFailures) return DEV_ERROR;
         pause(kRetryPauseMs);
     }
     return static_cast<int>(taken);
@@ -53,7 +54,7 @@ int CSubTunnel::read(std::uint8_t* buffer, unsigned max) {
             RC_OK) {
             got = reply[0];
             // A count beyond the piece or beyond what arrived would run past both buffers.
-            if (received < 0 || got > piece || got > static_cast<unsigned>(received)) return -1;
+            if (received < 0 || got > piece || got > static_cast<unsigned>(received)) return DEV_ERROR;
             std::memcpy(buffer + total, reply.data() + 1, got);
         }
         total += got;

@@ -14,9 +14,9 @@ public:
 
     explicit CSubTunnel(KO_SUBHANDLE sub) : sub_(sub) {}
 
-    // n on success; -1 once two pieces in all were refused.
+    // n on success; DEV_ERROR once two pieces in all were refused.
     int write(const std::uint8_t* data, unsigned n);
-    // The bytes gathered until a piece comes back short; -1 for a reply whose count byte is
+    // The bytes gathered until a piece comes back short; DEV_ERROR for a reply whose count byte is
     // larger than the piece asked for or than what the library received.
     int read(std::uint8_t* buffer, unsigned max);
 

@@ -177,19 +177,19 @@ KO_SUBHANDLE CVexaBootPort::select(int handle) const {
 }
 
 int CVexaBootPort::write(int handle, const std::uint8_t* data, unsigned n) {
-    if (!isOpen()) return -1;
+    if (!isOpen()) return DEV_ERROR;
     if (!validHandle(handle)) return 0;
-    if ((n > 0 && !data) || n > kCountMax) return -1;
+    if ((n > 0 && !data) || n > kCountMax) return DEV_ERROR;
     KO_SUBHANDLE sub = select(handle);
-    return sub ? CSubTunnel(sub).write(data, n) : -1;
+    return sub ? CSubTunnel(sub).write(data, n) : DEV_ERROR;
 }
 
 int CVexaBootPort::read(int handle, std::uint8_t* buffer, unsigned max) {
-    if (!isOpen()) return -1;
+    if (!isOpen()) return DEV_ERROR;
     if (!validHandle(handle)) return 0;
-    if ((max > 0 && !buffer) || max > kCountMax) return -1;
+    if ((max > 0 && !buffer) || max > kCountMax) return DEV_ERROR;
     KO_SUBHANDLE sub = select(handle);
-    return sub ? CSubTunnel(sub).read(buffer, max) : -1;
+    return sub ? CSubTunnel(sub).read(buffer, max) : DEV_ERROR;
 }
 
 int CVexaBootPort::close() {

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -21,8 +22,16 @@
 #include <cstdio>
 
 #include "FwLoader.h"
+#include "FwLoaderTexts.h"
 
 namespace {
+
+// A text of the upgrade library in the user's language: the host program's default locale (the
+// workbench sets it to the language chosen there; elsewhere it follows the environment).
+QString libraryText(const char* text) {
+    const bool chinese = QLocale().language() == QLocale::Chinese;
+    return QString::fromStdString(vexa::fwtext::localized(text, chinese));
+}
 
 constexpr int kProgressMax = 10000;
 constexpr int kProgressTickMs = 5;
@@ -206,11 +215,11 @@ void CUpdateFirwareDlg::onEvent(int what, long value, std::vector<Row>& rows) {
         if (value == 1) {
             KB_CloseCommDevice(upgradePlugin_);
             post(kOpenAndSearch, kStartAttempts);
-            message(QCoreApplication::translate("CUpdateFirwareDlg", "升级完成"));
+            message(libraryText(vexa::fwtext::kDone.chinese));
         } else {
             char text[KB_ERR_TEXT_SIZE] = {};
             KB_GetErrInfo(upgradeDevice_, text);
-            message(QString::fromUtf8(text));
+            message(libraryText(text));
         }
         break;
     default:
@@ -264,7 +273,7 @@ void CUpdateFirwareDlg::onUpgrade() {
     const QByteArray path = filePath_.toUtf8();
     char text[KB_ERR_TEXT_SIZE] = {};
     if (KB_CheckUpgradeFile(path.constData(), text) != KB_FW_OK) {
-        message(QString::fromUtf8(text));
+        message(libraryText(text));
         return;
     }
     upgradeDevice_ = device;

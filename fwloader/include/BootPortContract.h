@@ -10,7 +10,7 @@
  *    plug-in's list) and returns their number; FwLoader uses at most DEV_MAX_HANDLES of them.
  *  - DEV_Write takes n bytes and returns n, or fails with a negative result. A result of 0 or
  *    above n counts as a failure of the frame being sent.
- *  - DEV_Read returns promptly: the count (at most max), 0 when nothing came, or -1.
+ *  - DEV_Read returns promptly: the count (at most max), 0 when nothing came, or DEV_ERROR.
  *  - n and max never exceed the chunk size set for the plug-in (GoodWriteLen in devdlls.ini).
  *  - DEV_Close is optional; without it FwLoader drops the plug-in's devices at unload.
  */
@@ -30,6 +30,8 @@ extern "C" {
 #endif
 
 enum { DEV_MAX_HANDLES = 300 };
+/* DEV_Write and DEV_Read: the frame or the read failed. */
+enum { DEV_ERROR = -1 };
 
 typedef int (*DEV_OpenFn)(void* params);
 typedef int (*DEV_ConfigFn)(void* param);

@@ -15,6 +15,7 @@
  * Only the progress query may run beside an upgrade. No export throws. The library's own texts
  * ("加载通信DLL失败" when a plug-in cannot be loaded, and why KB_UpdateFirwareDlg showed no
  * dialog) go to the handler set with KB_SetMessageHandler (standard error by default).
+ * FwLoaderTexts.h gives every text the library records its English.
  */
 #ifndef VEXA_FWLOADER_H
 #define VEXA_FWLOADER_H

@@ -95,16 +95,16 @@ BootDeviceEntry* CBootDevice::entry(int device) {
 int CBootDevice::read(int device, std::uint8_t* buffer, std::uint32_t n, int timeoutMs) {
     BootDeviceEntry* e = entry(device);
     const PluginFunctions* f = e ? plugins_.functions(e->pluginIndex) : nullptr;
-    if (!f || !f->read) return -1;
+    if (!f || !f->read) return DEV_ERROR;
     const std::uint32_t ask = std::min(n, e->chunkSize);
     const int r = f->read(e->handle, buffer, ask, timeoutMs);
-    return r > 0 && static_cast<std::uint32_t>(r) > ask ? -1 : r;
+    return r > 0 && static_cast<std::uint32_t>(r) > ask ? DEV_ERROR : r;
 }
 
 int CBootDevice::write(int device, const std::uint8_t* data, std::uint32_t n, int timeoutMs) {
     BootDeviceEntry* e = entry(device);
     const PluginFunctions* f = e ? plugins_.functions(e->pluginIndex) : nullptr;
-    if (!f || !f->write) return -1;
+    if (!f || !f->write) return DEV_ERROR;
     const std::uint32_t before = e->count;
     std::uint32_t done = 0;
     while (done < n) {
@@ -113,7 +113,7 @@ int CBootDevice::write(int device, const std::uint8_t* data, std::uint32_t n, in
         // 0 would never advance and more than the piece would run past it: both fail the frame.
         if (r <= 0 || static_cast<std::uint32_t>(r) > piece) {
             e->count = before;
-            return r < 0 ? r : -1;
+            return r < 0 ? r : DEV_ERROR;
         }
         done += static_cast<std::uint32_t>(r);
         if (e->counting) e->count += static_cast<std::uint32_t>(r);

@@ -1,6 +1,7 @@
 #pragma once
 // One row of the device table: a device a plug-in reported, its chunk size, the progress of its
 // upgrade and the result of the last one.
+#include "FwLoader.h"
 #include "Progress.h"
 
 #include <atomic>
@@ -24,7 +25,7 @@ struct BootDeviceEntry {
     std::uint32_t checkpoint = 0;         // count when the last reply came
 
     std::string lastText;
-    int lastCode = 0;
+    int lastCode = KB_FW_OK;
 
     void startProgress(std::uint32_t newTotal) {
         counting = 0;

@@ -9,7 +9,7 @@
 
 namespace fwl::devdlls {
 
-// Callers read names and file names into 255-byte buffers, so longer values are cut to fit.
+// Names and file names are handed out in KB_NAME_SIZE-byte buffers, so longer values are cut to fit.
 inline constexpr std::size_t kMaxText = 254;
 
 std::string folder();               // <AppDir>/devdlls, else the one installed with the library

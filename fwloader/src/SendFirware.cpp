@@ -1,5 +1,6 @@
 #include "SendFirware.h"
 
+#include "FwLoader.h"
 #include "TransferText.h"
 
 #include <algorithm>
@@ -48,7 +49,7 @@ CSendFirware::CSendFirware(BootDeviceEntry& entry, CBootLink& link, std::uint32_
     : CCommDriver(link), entry_(entry), bufferSize_(bufferSize), packet_(kCommandBytes + bufferSize) {}
 
 int CSendFirware::update(const char* path) {
-    Outcome outcome{-7, {}};
+    Outcome outcome{KB_FW_FILE_ERROR, {}};
     if (!file_.open(path)) {
         outcome.text = file_.errorText();
     } else {
@@ -66,10 +67,10 @@ CSendFirware::Outcome CSendFirware::transfer() {
     int stalls = 0;
     bool silent = false;  // the last round ended without a reply
     for (;;) {
-        if (stalls > kMaxStalls) return silent ? Outcome{-3, kTextNoReply} : Outcome{-4, kTextBadReply};
+        if (stalls > kMaxStalls) return silent ? Outcome{KB_FW_LINK_ERROR, kTextNoReply} : Outcome{KB_FW_PROTOCOL_ERROR, kTextBadReply};
         const Sent sent = phase == Phase::Start ? sendStart() : sendBlock();
-        if (sent == Sent::LinkFailed) return {-3, kTextSendFailed};
-        if (sent == Sent::FileFailed) return {-7, kTextFileFormat};
+        if (sent == Sent::LinkFailed) return {KB_FW_LINK_ERROR, kTextSendFailed};
+        if (sent == Sent::FileFailed) return {KB_FW_FILE_ERROR, kTextFileFormat};
         ++stalls;
 
         for (;;) {
@@ -82,19 +83,19 @@ CSendFirware::Outcome CSendFirware::transfer() {
             entry_.keepSent();
             const std::uint8_t* body = packet_.data();
             const int status = n >= 2 ? body[1] : -1;
-            if (status == kStatusError && n >= 4) return {-2, deviceErrorText(le16(body + 2))};
+            if (status == kStatusError && n >= 4) return {KB_FW_DEVICE_ERROR, deviceErrorText(le16(body + 2))};
             const std::uint8_t expected = phase == Phase::Start ? kCmdStart : kCmdData;
             if (status == kStatusDone && body[0] != expected) break;  // an answer to something else
             if (status != kStatusDone || n < 4) {
-                if (++stalls > kMaxStalls) return {-4, kTextBadReply};
+                if (++stalls > kMaxStalls) return {KB_FW_PROTOCOL_ERROR, kTextBadReply};
                 continue;  // wait for another reply
             }
             const std::uint32_t value = le16(body + 2);
             if (phase == Phase::Start) {
-                if (value == 0) return {-1, kTextTypeMismatch};
+                if (value == 0) return {KB_FW_TYPE_MISMATCH, kTextTypeMismatch};
                 // The packet buffer holds no more than announced, and block numbers are 16-bit.
                 if (value > bufferSize_ || file_.payloadLength() / value + 1 > kMaxBlockNumber)
-                    return {-4, kTextBadReply};
+                    return {KB_FW_PROTOCOL_ERROR, kTextBadReply};
                 blockSize_ = value;
                 block_ = 1;
                 offset_ = file_.payloadOffset();
@@ -102,12 +103,12 @@ CSendFirware::Outcome CSendFirware::transfer() {
                 stalls = 0;
                 break;
             }
-            if (value > block_) return {-4, blockMismatchText(block_, value + 1)};
+            if (value > block_) return {KB_FW_PROTOCOL_ERROR, blockMismatchText(block_, value + 1)};
             if (value == block_) {
                 offset_ += sent_;
                 ++block_;
                 stalls = 0;
-                if (sent_ < blockSize_) return {0, {}};
+                if (sent_ < blockSize_) return {KB_FW_OK, {}};
                 break;
             }
             // The device lost blocks after `value`; every block before the current one was full.

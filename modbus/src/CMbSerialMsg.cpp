@@ -1,12 +1,12 @@
 #include "CMbSerialMsg.h"
 
-#include "ModbusCodec.h"
 #include "MbMaster.h"
+#include "wire/Modbus.h"
 
 namespace vexa::mb {
 
 namespace {
-constexpr std::uint8_t kColon = ':', kCr = '\r', kLf = '\n';
+constexpr std::uint8_t kLf = '\n';
 }
 
 int CMbSerialMsg::frameLength(const std::uint8_t* buf, int n) const {
@@ -25,62 +25,26 @@ int CMbSerialMsg::frameLength(const std::uint8_t* buf, int n) const {
     }
 }
 
+wire::SerialMode CMbSerialMsg::wireMode() const { return mode_ == kAscii ? wire::SerialMode::Ascii : wire::SerialMode::Rtu; }
+
 void CMbSerialMsg::frame(int unit, const std::uint8_t* pdu, int pduLen, int /*transaction*/) {
     const std::uint8_t head = static_cast<std::uint8_t>(unit);
-    frameBytes(&head, 1, pdu, pduLen);
+    wire::frameSerial(wireMode(), &head, 1, pdu, static_cast<std::size_t>(pduLen), send_);
 }
 
-void CMbSerialMsg::frameRaw(const std::uint8_t* bytes, int len) { frameBytes(nullptr, 0, bytes, len); }
-
-void CMbSerialMsg::frameBytes(const std::uint8_t* head, int headLen, const std::uint8_t* body, int bodyLen) {
-    send_.clear();
-    if (mode_ == kRtu) {
-        send_.insert(send_.end(), head, head + headLen);
-        send_.insert(send_.end(), body, body + bodyLen);
-        const std::uint16_t crc = crc16(send_.data(), send_.size());
-        send_.push_back(static_cast<std::uint8_t>(crc));
-        send_.push_back(static_cast<std::uint8_t>(crc >> 8));
-        return;
-    }
-    send_.push_back(kColon);
-    std::uint8_t sum = 0;
-    for (int i = 0; i < headLen; ++i) {
-        appendHex(send_, head[i]);
-        sum = static_cast<std::uint8_t>(sum + head[i]);
-    }
-    for (int i = 0; i < bodyLen; ++i) {
-        appendHex(send_, body[i]);
-        sum = static_cast<std::uint8_t>(sum + body[i]);
-    }
-    appendHex(send_, static_cast<std::uint8_t>(-sum));
-    send_.push_back(kCr);
-    send_.push_back(kLf);
+void CMbSerialMsg::frameRaw(const std::uint8_t* bytes, int len) {
+    wire::frameSerial(wireMode(), nullptr, 0, bytes, static_cast<std::size_t>(len), send_);
 }
 
 int CMbSerialMsg::checkedBytes(const std::uint8_t*& data, int& len) {
-    if (mode_ == kRtu) {
-        if (recvLen_ < 2) return KMB_ERR_SHORT_REPLY;
-        const std::uint16_t crc = crc16(recv_, recvLen_ - 2);
-        if (recv_[recvLen_ - 2] != (crc & 0xFF) || recv_[recvLen_ - 1] != (crc >> 8)) return KMB_ERR_BAD_FRAME;
-        data = recv_;
-        len = recvLen_ - 2;
-        return KMB_OK;
+    std::size_t n = 0;
+    switch (wire::unframeSerial(wireMode(), recv_, static_cast<std::size_t>(recvLen_), decoded_, sizeof decoded_,
+                                data, n)) {
+        case wire::FrameCheck::Ok: len = static_cast<int>(n); return KMB_OK;
+        case wire::FrameCheck::Short: return KMB_ERR_SHORT_REPLY;
+        case wire::FrameCheck::Bad: break;
     }
-    // ASCII: tolerant of a missing delimiter (at least one must be in place), the same rule as
-    // the device library applies to the couplers' ASCII replies.
-    if (recvLen_ < 3) return KMB_ERR_SHORT_REPLY;
-    const bool colon = recv_[0] == kColon;
-    const bool crlf = recv_[recvLen_ - 2] == kCr && recv_[recvLen_ - 1] == kLf;
-    const bool lf = recv_[recvLen_ - 1] == kLf;
-    if (!colon && !crlf && !lf) return KMB_ERR_BAD_FRAME;
-    const int first = colon ? 1 : 0;
-    const int end = crlf ? recvLen_ - 2 : (lf ? recvLen_ - 1 : recvLen_);
-    const int n = decodeHex(recv_ + first, end - first, decoded_, sizeof decoded_);
-    if (n < 2) return n < 0 ? KMB_ERR_BAD_FRAME : KMB_ERR_SHORT_REPLY;
-    if (lrc(decoded_, n - 1) != decoded_[n - 1]) return KMB_ERR_BAD_FRAME;
-    data = decoded_;
-    len = n - 1;
-    return KMB_OK;
+    return KMB_ERR_BAD_FRAME;
 }
 
 int CMbSerialMsg::unframe(const std::uint8_t*& pdu, int& pduLen) {

@@ -2,6 +2,7 @@
 // Serial Modbus: RTU (unit, PDU, CRC-16 low byte first) or ASCII (':' , hex digits of unit, PDU
 // and LRC, CR LF).
 #include "CMbMsg.h"
+#include "wire/Modbus.h"
 
 namespace vexa::mb {
 
@@ -19,7 +20,7 @@ protected:
     bool unframeRaw(const std::uint8_t*& data, int& len) override;
 
 private:
-    void frameBytes(const std::uint8_t* head, int headLen, const std::uint8_t* body, int bodyLen);
+    wire::SerialMode wireMode() const;
     // The frame's bytes without the check sum: 0, or a result code.
     int checkedBytes(const std::uint8_t*& data, int& len);
 

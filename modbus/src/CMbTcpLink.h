@@ -1,9 +1,9 @@
 #pragma once
-// Modbus TCP link: a stream socket of the shared socket class.
+// Modbus TCP link: a stream socket.
 #include <string>
 
-#include "CAsyncSocketEx.h"
 #include "CMbLink.h"
+#include "platform/Socket.h"
 
 namespace vexa::mb {
 
@@ -24,7 +24,7 @@ protected:
     int readSome(std::uint8_t* buf, int cap) override;
 
 private:
-    CAsyncSocketEx socket_;
+    Socket socket_;
     std::string address_;
     int port_;
 };

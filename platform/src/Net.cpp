@@ -1,11 +1,17 @@
 #include "platform/Net.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace vexa {
 
@@ -67,6 +73,58 @@ std::string formatIPv4(std::uint32_t netOrder) {
 std::string ethBroadcastAddress() {
     const char* env = std::getenv("VEXA_ETH_BROADCAST");
     return (env && *env) ? std::string(env) : std::string("255.255.255.255");
+}
+
+std::vector<unsigned> broadcastInterfaces() {
+    std::vector<unsigned> out;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) return out;
+    for (const ifaddrs* a = list; a; a = a->ifa_next) {
+        if (!a->ifa_addr || a->ifa_addr->sa_family != AF_INET) continue;
+        const unsigned flags = a->ifa_flags;
+        if (!(flags & IFF_UP) || !(flags & IFF_BROADCAST) || (flags & IFF_LOOPBACK)) continue;
+        unsigned index = ::if_nametoindex(a->ifa_name);
+        if (index != 0 && std::find(out.begin(), out.end(), index) == out.end()) out.push_back(index);
+    }
+    ::freeifaddrs(list);
+    return out;
+}
+
+long sendBroadcastEveryInterface(int fd, const void* buf, std::size_t len, std::uint16_t port) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    const std::vector<unsigned> interfaces = broadcastInterfaces();
+    if (interfaces.empty())
+        return ::sendto(fd, buf, len, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    int sent = 0, firstError = 0;
+    for (unsigned index : interfaces) {
+        // The outgoing interface named per datagram: no privilege needed, unlike SO_BINDTODEVICE.
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+        iovec iov{const_cast<void*>(buf), len};
+        msghdr msg{};
+        msg.msg_name = &to;
+        msg.msg_namelen = sizeof to;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        cmsghdr* c = CMSG_FIRSTHDR(&msg);
+        c->cmsg_level = IPPROTO_IP;
+        c->cmsg_type = IP_PKTINFO;
+        c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info{};
+        info.ipi_ifindex = static_cast<int>(index);
+        std::memcpy(CMSG_DATA(c), &info, sizeof info);
+        if (::sendmsg(fd, &msg, MSG_NOSIGNAL) >= 0)
+            ++sent;
+        else if (firstError == 0)
+            firstError = errno;
+    }
+    if (sent > 0) return static_cast<long>(len);
+    errno = firstError;
+    return -1;
 }
 
 }  // namespace vexa

@@ -123,6 +123,16 @@ def test_opening_what_is_not_there_raises(rack, target, error):
         vexa.Coupler.open(target.format(subnet=subnet), timeout_ms=200)
 
 
+def test_the_listed_keys_are_the_ones_the_module_reads(rack):
+    with vexa.Coupler.open(coupler_of(rack, "eth").target) as coupler:
+        ain, dout = coupler.sub_module(1), coupler.sub_module(2)
+        settings = ain.settings.keys()
+        assert settings[0] == "SLAVER_ADDRESS" and SETTING in settings and len(set(settings)) == len(settings)
+        assert set(ain.settings.read().texts(settings)) == set(settings)
+        assert "DATA_DOUT_0" in dout.data.keys() and not set(dout.data.keys()) & set(dout.settings.keys())
+        assert len(dout.data.read().texts(dout.data.keys())) == len(dout.data.keys())
+
+
 def test_a_missing_key_reads_as_absent(rack):
     with vexa.Coupler.open(coupler_of(rack, "eth").target) as coupler:
         props = coupler.properties.read()

@@ -155,6 +155,9 @@ def _declare_sdk(lib: ctypes.CDLL) -> None:
     p("KO_HidGetRPDOMap", c_int, c_void_p, c_void_p, c_int)
     p("KO_HidUpdateBegin", c_int, c_void_p)
     p("KO_HidUpdate", c_int, c_void_p, c_void_p, c_int, PROGRESS_PROC)
+    p("KO_GetSubClass", c_int, c_int, _P_INT, _P_INT, c_char_p, c_int)
+    p("KO_GetSubClassName", c_int, c_int, c_int, c_char_p, c_int)
+    p("KO_GetSubClassKey", c_int, c_int, c_int, c_int, c_int, c_char_p, c_int, _P_INT)
 
 
 def _declare_modbus(lib: ctypes.CDLL) -> None:

@@ -498,8 +498,8 @@ class Properties(_Texts, TMapping[str, str]):
 class SubValues(_Texts):
     """A sub module's settings (``SET_*`` and identity keys) or process values (``DATA_*``).
 
-    The device library lists no keys, so this is not iterable: name the keys you want
-    (``vexactl sub-props TARGET ADDR`` shows them), e.g. ``settings.texts(["SET_AIN_TYPE_0"])``.
+    :meth:`keys` lists the keys of the module's type, so ``settings.texts(settings.keys())``
+    reads them all; or name the ones you want, e.g. ``settings.texts(["SET_AIN_TYPE_0"])``.
     """
 
     def __init__(self, sub: "SubModule", data: bool) -> None:
@@ -527,6 +527,20 @@ class SubValues(_Texts):
     def submit(self) -> None:
         """Sends the modified values to the module."""
         check_sdk(self._call(self._submit_fn), f"submit of {self._what}")
+
+    def keys(self) -> List[str]:
+        """The keys of the module's type, in the library's order (identity keys first), from the
+        library's catalog: no read is needed."""
+        info = self._sub.info
+        keys: List[str] = []
+        buf = ctypes.create_string_buffer(_TEXT_SIZE)
+        while True:  # bounded: the catalog ends with RC_NO_MORE
+            rc = _sdk().KO_GetSubClassKey(info.type, info.hard_version, int(self._data), len(keys), buf,
+                                          _TEXT_SIZE, None)
+            if rc == RC_NO_MORE:
+                return keys
+            check_sdk(rc, f"keys of {self._what}")
+            keys.append(_lib.text(buf.raw))
 
 
 class SubModule:

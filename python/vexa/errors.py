@@ -126,11 +126,14 @@ _SDK: Dict[int, Tuple[str, Type[VexaError]]] = {
     303: ("RC_KEY_UNKNOWN", KeyUnknown),
     304: ("RC_DATA_KEY_UNKNOWN", KeyUnknown),
     305: ("RC_NOTHING_TO_SUBMIT", NothingToSubmit),
+    306: ("RC_TYPE_UNKNOWN", NoSubModule),
     400: ("RC_NO_MORE", NoMore),
     401: ("RC_HID_NOT_SENT", SendFailed),
     402: ("RC_HID_NOT_OK", DeviceError),
     403: ("RC_HID_NO_REPLY", NoReply),
     404: ("RC_RECORD_TOO_SMALL", RecordTooSmall),
+    500: ("RC_INVALID_PARAM", InvalidArgument),
+    501: ("RC_BUFFER_TOO_SMALL", RecordTooSmall),
     999: ("RC_FAILED", Failed),
 }
 

@@ -99,8 +99,8 @@ static_assert(sizeof(SdoMapRecord) == 7, "SdoMapRecord is 7 bytes");
 static_assert(sizeof(PdoMapEntry) == 8, "PdoMapEntry is 8 bytes");
 #endif
 
-/* Progress of KO_HidUpdate: called with the message number 0x678, wParam unused and lParam the
- * percentage done, so a caller that forwards it to a window message gets the usual values. */
+/* Progress of KO_HidUpdate: called with message KO_UPDATE_PROGRESS_MESSAGE, wParam unused and
+ * lParam the percentage done. */
 #define KO_UPDATE_PROGRESS_MESSAGE 0x678
 typedef void (*KO_PROGRESSPROC)(unsigned int message, intptr_t wParam, intptr_t lParam);
 
@@ -178,6 +178,36 @@ VEXASDK_API int KO_HidGetRPDOMap(KO_HANDLE h, unsigned char* out, int capacity);
 VEXASDK_API int KO_HidUpdateBegin(KO_HANDLE h);
 /* `progress` may be null; it is called on the caller's thread. */
 VEXASDK_API int KO_HidUpdate(KO_HANDLE h, const void* image, int length, KO_PROGRESSPROC progress);
+
+/* ---- Sub-module catalog ----
+ * What the library knows of each sub-module type, without a coupler: the class that serves a
+ * type, and the keys KO_GetSubDevProperty / KO_GetSubDevData accept for it. The catalog is
+ * constant, so these exports take no lock and may be called at any time. `type` and `hardVer`
+ * are the 16-bit codes a search slot reports (as short or as unsigned short). Enumerations run
+ * from index 0 until RC_NO_MORE. Texts are copied NUL-terminated into the caller's buffer of
+ * `size` bytes; KO_TEXT_SIZE always suffices. */
+#define RC_TYPE_UNKNOWN       306  /* no sub-module class serves the type */
+#define RC_INVALID_PARAM      500  /* a null pointer, negative index or out-of-range code */
+#define RC_BUFFER_TOO_SMALL   501  /* the text does not fit (the buffer gets "" if it has a byte) */
+
+/* Search slots of a coupler: KO_GetSearchSubDev takes index 0 .. KO_SUB_SLOTS - 1. */
+#define KO_SUB_SLOTS 8
+
+/* What a key is to the module (KO_GetSubClassKey's `role`). */
+#define KO_ROLE_IDENTITY 0  /* property from the search slot (SLAVER_*), read-only */
+#define KO_ROLE_SETTING  1  /* property written on submit */
+#define KO_ROLE_LOCAL    2  /* property kept on this side only (derived from another) */
+#define KO_ROLE_INPUT    3  /* process value the module measures, read-only */
+#define KO_ROLE_OUTPUT   4  /* process value written on submit */
+
+/* The index-th class of the catalog: the type it serves from hardware version `minHardVer` on
+ * (rows of one type run from the newest version down) and its name. */
+VEXASDK_API int KO_GetSubClass(int index, int* type, int* minHardVer, char* name, int size);
+/* The name of the class serving a module; RC_TYPE_UNKNOWN when none does. */
+VEXASDK_API int KO_GetSubClassName(int type, int hardVer, char* name, int size);
+/* The index-th key of a module's properties (data 0: identity keys first) or process values
+ * (data non-zero), in the library's order, and its KO_ROLE_* (`role` may be null). */
+VEXASDK_API int KO_GetSubClassKey(int type, int hardVer, int data, int index, char* key, int size, int* role);
 
 #ifdef __cplusplus
 }

@@ -1,8 +1,12 @@
 #include "RackSetup.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <sstream>
+
+#include <CLI/CLI.hpp>
 
 #include "platform/IniFile.h"
 
@@ -156,6 +160,8 @@ std::string usage() {
            "                            manufacturer, product, hello, identify; all: subs, drop, delay,\n"
            "                            corrupt, truncate, duplicate, stale, delay_ms, seed, silent\n"
            "  --freeze                  live inputs hold still\n"
+           "  --eth-broadcast           Ethernet couplers also answer searches sent to 255.255.255.255\n"
+           "                            (for a private network namespace only)\n"
            "  --print-env               print the running rack's export lines and exit (from its\n"
            "                            --ready-file, else from the file every rack leaves in\n"
            "                            $XDG_RUNTIME_DIR or /tmp): eval \"$(vexa-sim --print-env)\"\n"
@@ -163,87 +169,89 @@ std::string usage() {
 }
 
 bool parseCommandLine(const std::vector<std::string>& args, ProgramOptions& out, std::string& error) {
+    // A coupler takes the --subs given before it: these options act as each is read, in order.
     std::vector<SubModuleConfig> subs;
     parseSubList(kDefaultSubs, subs);
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& v) {
-            if (i + 1 >= args.size()) {
-                error = a + " needs a value";
-                return false;
-            }
-            v = args[++i];
-            return true;
-        };
-        std::string v;
-        if (a == "--help" || a == "-h") {
-            out.help = true;
-        } else if (a == "--freeze") {
-            out.rack.liveData = false;
-        } else if (a == "--print-env") {
-            out.printEnvOnly = true;
-        } else if (a == "--ready-file") {
-            if (!value(out.readyFile)) return false;
-        } else if (a == "--config") {
-            if (!value(out.configFile)) return false;
-        } else if (a == "--subnet") {
-            if (!value(out.rack.subnet)) return false;
-        } else if (a == "--hid-folder") {
-            if (!value(out.rack.hidFolder)) return false;
-        } else if (a == "--subs") {
-            if (!value(v)) return false;
-            if (!parseSubList(v, subs)) {
-                error = "--subs: \"" + v + "\" is not a list of hexadecimal type codes";
-                return false;
-            }
-        } else if (a == "--all-types") {
-            if (!value(v)) return false;
-            if (!planEveryType(v, out.couplers)) {
-                error = "--all-types: the kind is eth, rs or hid";
-                return false;
-            }
-        } else if (a == "--eth") {
-            if (!value(v)) return false;
+    auto refuse = [](const std::string& option, const std::string& why) { throw CLI::ValidationError(option, why); };
+    auto nextLine = [&out] {
+        int line = 0;
+        for (const auto& c : out.couplers)
+            if (c.kind == CouplerKind::Serial) line = std::max(line, c.serial.line + 1);
+        return line;
+    };
+
+    CLI::App app("vexa-sim");
+    app.set_help_flag();  // usage() is the help, and a mistake next to --help still counts
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    bool freeze = false;
+    app.add_flag("--help,-h", out.help);
+    app.add_flag("--freeze", freeze);
+    app.add_flag("--eth-broadcast", out.rack.ethBroadcast);
+    app.add_flag("--print-env", out.printEnvOnly);
+    app.add_option("--ready-file", out.readyFile);
+    app.add_option("--config", out.configFile);
+    app.add_option("--hid-folder", out.rack.hidFolder);
+    app.add_option("--subnet", out.rack.subnet)->check(CLI::Validator(
+        [](std::string& v) {
+            unsigned a, b, c;
+            char tail;
+            const bool ok =
+                std::sscanf(v.c_str(), "%u.%u.%u%c", &a, &b, &c, &tail) == 3 && a == 127 && b < 256 && c < 256;
+            return ok ? std::string() : "\"" + v + "\" is no loopback subnet 127.A.B";
+        },
+        "127.A.B"));
+    auto inOrder = [&app](const char* name, std::function<void(const std::string&)> act) {
+        app.add_option_function<std::string>(name, std::move(act))->trigger_on_parse();
+    };
+    inOrder("--subs", [&](const std::string& v) {
+        if (!parseSubList(v, subs)) refuse("--subs", "\"" + v + "\" is not a list of hexadecimal type codes");
+    });
+    inOrder("--all-types", [&](const std::string& v) {
+        if (!planEveryType(v, out.couplers)) refuse("--all-types", "the kind is eth, rs or hid");
+    });
+    inOrder("--eth", [&](const std::string& v) {
+        PlannedCoupler c;
+        c.kind = CouplerKind::Ethernet;
+        c.eth.address = v == "auto" ? "" : v;
+        c.eth.subs = subs;
+        out.couplers.push_back(c);
+    });
+    inOrder("--hid", [&](const std::string& v) {
+        PlannedCoupler c;
+        c.kind = CouplerKind::Hid;
+        c.hid.socketName = v == "auto" ? "" : v;
+        c.hid.subs = subs;
+        out.couplers.push_back(c);
+    });
+    inOrder("--rs-line", [&](const std::string& v) {
+        auto colon = v.find(':');
+        std::string mode = lower(v.substr(0, colon));
+        if (mode != "rtu" && mode != "ascii") refuse("--rs-line", "the mode is rtu or ascii");
+        const int line = nextLine();
+        auto stations = colon == std::string::npos ? std::vector<std::string>{"1"} : split(v.substr(colon + 1), ',');
+        for (const auto& s : stations) {
             PlannedCoupler c;
-            c.kind = CouplerKind::Ethernet;
-            c.eth.address = v == "auto" ? "" : v;
-            c.eth.subs = subs;
+            c.kind = CouplerKind::Serial;
+            c.serial.line = line;
+            c.serial.subs = subs;
+            if (!parseInt(s, c.serial.station)) refuse("--rs-line", "\"" + s + "\" is not a station address");
             out.couplers.push_back(c);
-        } else if (a == "--hid") {
-            if (!value(v)) return false;
-            PlannedCoupler c;
-            c.kind = CouplerKind::Hid;
-            c.hid.socketName = v == "auto" ? "" : v;
-            c.hid.subs = subs;
-            out.couplers.push_back(c);
-        } else if (a == "--rs-line") {
-            if (!value(v)) return false;
-            auto colon = v.find(':');
-            std::string mode = lower(v.substr(0, colon));
-            if (mode != "rtu" && mode != "ascii") {
-                error = "--rs-line: the mode is rtu or ascii";
-                return false;
-            }
-            int line = 0;
-            for (const auto& c : out.couplers)
-                if (c.kind == CouplerKind::Serial) line = std::max(line, c.serial.line + 1);
-            auto stations = colon == std::string::npos ? std::vector<std::string>{"1"} : split(v.substr(colon + 1), ',');
-            for (const auto& s : stations) {
-                PlannedCoupler c;
-                c.kind = CouplerKind::Serial;
-                c.serial.line = line;
-                c.serial.subs = subs;
-                if (!parseInt(s, c.serial.station)) {
-                    error = "--rs-line: \"" + s + "\" is not a station address";
-                    return false;
-                }
-                out.couplers.push_back(c);
-            }
-        } else {
-            error = "unknown option " + a;
-            return false;
         }
+    });
+
+    try {
+        app.parse(std::vector<std::string>(args.rbegin(), args.rend()));  // CLI11 takes the words last first
+    } catch (const CLI::ParseError& e) {
+        error = e.what();
+        if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
+            error = "unknown option";
+            for (const auto& w : app.remaining()) error += " " + w;
+        } else if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
+            error = error.substr(0, error.find(':')) + " needs a value";  // CLI11 names the option first
+        }
+        return false;
     }
+    if (freeze) out.rack.liveData = false;
     return true;
 }
 

@@ -20,6 +20,7 @@ public:
     bool writeRegisters(int start, const std::uint8_t* data, int len) override;
     bool readRegisters(int start, int count, std::uint8_t* out) override;
     bool finished() const override { return loader_.complete(); }
+    bool restartDue() const override { return loader_.restartDue(); }
 
     BootLoaderSim& loader() { return loader_; }
 

@@ -1,5 +1,6 @@
 #pragma once
-// The frame checks of the three coupler wires, written for the simulator alone.
+// The frame checks of the three coupler wires, written for the simulator alone: it does not use
+// the wire library on purpose, so that a fault there cannot hide in tests run against it.
 #include <cstddef>
 #include <cstdint>
 

@@ -128,7 +128,12 @@ void Coupler::startSubBootLoader(SubModule& m, int position) {
 }
 
 void Coupler::startBootLoader() {
+    settleBoot();
     if (!boot) boot = std::make_unique<BootLoaderSim>(bootConfigFor(id_));
+}
+
+void Coupler::settleBoot() {
+    if (boot && boot->restartDue()) lastBoot = std::move(boot);
 }
 
 void Coupler::logRequest(const Bytes& request) {

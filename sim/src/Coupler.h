@@ -79,9 +79,13 @@ public:
     // The boot hook's program, or the built-in boot loader when no hook is set.
     void startSubBootLoader(SubModule& m, int position);
 
-    // An RS-485 coupler's own boot loader; null while its firmware runs.
+    // An RS-485 coupler's own boot loader; null while its firmware runs. A reset boot loader
+    // is left at the next request (settleBoot), and kept in lastBoot for observation.
     std::unique_ptr<BootLoaderSim> boot;
+    std::unique_ptr<BootLoaderSim> lastBoot;
     void startBootLoader();
+    bool bootRuns() const { return boot && !boot->restartDue(); }
+    void settleBoot();
 
     // Faults and observation.
     FaultInjector faults;

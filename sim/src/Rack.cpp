@@ -1,6 +1,7 @@
 #include "Rack.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -188,6 +189,11 @@ int Rack::openAll() {
         if (!p->open()) return kSimBindFailed;
         ports.push_back(p.get());
     }
+    if (options_.ethBroadcast) {
+        // Bound to the broadcast address itself: it hears searches only, never a coupler's unicast.
+        if (!broadcastHub_.bind(htonl(INADDR_BROADCAST))) return kSimBindFailed;
+        broadcastHub_.start(ports);
+    }
     hub_.start(std::move(ports));
     for (auto& l : lines_)
         if (!l->couplers().empty() && !l->open()) return kSimPtyFailed;
@@ -209,6 +215,7 @@ int Rack::openAll() {
 void Rack::closeAll() {
     gateway_.reset();
     hub_.close();
+    broadcastHub_.close();
     for (auto& p : ethPorts_) p->close();
     for (auto& l : lines_) l->close();
     for (auto& p : hidPorts_) p->close();
@@ -267,6 +274,8 @@ std::string Rack::serialPath(int line) const {
 std::string Rack::describe() const {
     std::string out = "VEXA simulated rack (pid " + std::to_string(::getpid()) + ")\n";
     out += "Ethernet search hub: " + hubAddress() + " port " + std::to_string(kEthPort) + "\n";
+    if (broadcastHub_.bound())
+        out += "Ethernet search also heard on 255.255.255.255 port " + std::to_string(kEthPort) + "\n";
     for (const auto& p : ethPorts_) {
         const Coupler& c = p->coupler();
         char mac[32];

@@ -53,6 +53,7 @@ private:
     std::uint8_t netA_ = 0, netB_ = 0;
     EventLoop loop_{lock};
     EthHub hub_{loop_};
+    EthHub broadcastHub_{loop_};  // RackOptions::ethBroadcast
     std::vector<std::unique_ptr<EthPort>> ethPorts_;
     std::vector<std::unique_ptr<SerialLine>> lines_;
     // Modbus TCP in front of the first RS-485 line that has couplers.

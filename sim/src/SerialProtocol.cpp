@@ -255,6 +255,7 @@ std::size_t rtuFrameLength(const Bytes& raw) {
 
 std::optional<Bytes> serialReply(Coupler& c, int position, const Bytes& body) {
     if (body.size() < 2) return std::nullopt;
+    c.settleBoot();
     const SerialCommand* cmd = findCommand(body);
     Bytes reply(body.begin(), body.begin() + (isPrivate(body) ? kPrivateHeader : 2));
     const bool refused = !cmd || (c.boot && !cmd->inBootMode);

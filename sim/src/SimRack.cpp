@@ -91,7 +91,7 @@ Identity SimCoupler::subIdentity(int position) const {
 
 bool SimCoupler::inBootLoader(int position) const {
     Guard g(rack_.lock);
-    if (position == 0) return c_.boot != nullptr;
+    if (position == 0) return c_.bootRuns();
     const auto* m = c_.sub(position);
     return m && m->inBootLoader();
 }
@@ -111,7 +111,7 @@ bool SimCoupler::enterBootLoader(int position) {
 
 bool SimCoupler::withBootLoader(int position, const std::function<void(BootLoaderSim&)>& fn) {
     Guard g(rack_.lock);
-    BootLoaderSim* loader = c_.boot.get();
+    BootLoaderSim* loader = c_.boot ? c_.boot.get() : c_.lastBoot.get();
     if (position != 0) {
         auto* m = c_.sub(position);
         auto* tunnel = m ? dynamic_cast<detail::BootTunnel*>(m->program()) : nullptr;

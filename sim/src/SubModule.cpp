@@ -23,15 +23,17 @@ SubModule::SubModule(const Identity& id) : id_(id) {
     }
 }
 
+bool SubModule::inBootLoader() const { return boot_ && !(program_ && program_->restartDue()); }
+
 Identity SubModule::reported() const {
     Identity r = id_;
-    if (boot_) r.type = kBootLoaderType;
+    if (inBootLoader()) r.type = kBootLoaderType;
     return r;
 }
 
 int SubModule::value(int reg, std::int64_t nowMs, bool live) const {
     if (reg < 0 || reg >= kSubRegisterCount) return -1;
-    if (live && !boot_) {
+    if (live && !inBootLoader()) {
         int v = liveRegister(id_.type, id_.hardVer, reg, nowMs, regs_);
         if (v >= 0) return v;
     }
@@ -40,7 +42,7 @@ int SubModule::value(int reg, std::int64_t nowMs, bool live) const {
 
 bool SubModule::read(int start, int count, std::int64_t nowMs, bool live, std::uint8_t* out) const {
     if (!inRange(start, count)) return false;
-    if (program_) return program_->readRegisters(start, count, out);
+    if (runsProgram()) return program_->readRegisters(start, count, out);
     for (int i = 0; i < count; ++i) {
         auto v = static_cast<std::uint16_t>(value(start + i, nowMs, live));
         out[2 * i] = static_cast<std::uint8_t>(v >> 8);
@@ -51,6 +53,7 @@ bool SubModule::read(int start, int count, std::int64_t nowMs, bool live, std::u
 
 bool SubModule::write(int start, const std::uint8_t* data, int len) {
     if (len <= 0 || !inRange(start, (len + 1) / 2)) return false;
+    settle();
     if (program_) return program_->writeRegisters(start, data, len);
     // An odd byte count (by-address writes count bytes) fills the last register's high byte.
     for (int i = 0; i < len; i += 2) {
@@ -74,14 +77,24 @@ bool SubModule::asksForBootLoader(int start, const std::uint8_t* data, int len) 
 }
 
 void SubModule::enterBootLoader(std::unique_ptr<SubModuleProgram> program) {
+    settle();
     boot_ = true;
     program_ = std::move(program);
 }
 
-bool SubModule::leaveFinishedBootLoader() {
-    if (!boot_ || !program_ || !program_->finished()) return false;
+void SubModule::leave() {
     boot_ = false;
-    program_.reset();
+    if (program_) last_ = std::move(program_);
+}
+
+void SubModule::settle() {
+    if (boot_ && program_ && program_->restartDue()) leave();
+}
+
+bool SubModule::leaveFinishedBootLoader() {
+    settle();
+    if (!boot_ || !program_ || !program_->finished()) return false;
+    leave();
     return true;
 }
 

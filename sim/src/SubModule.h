@@ -16,7 +16,8 @@ public:
     // As the searches report it: type 0x9999 while the boot loader runs.
     Identity reported() const;
     const Identity& identity() const { return id_; }
-    bool inBootLoader() const { return boot_; }
+    // False again once the boot-loader program was told to restart.
+    bool inBootLoader() const;
 
     // Register access in wire order (big-endian words). False for a range outside 0..255, an
     // empty length, or a refusal of the boot-loader program.
@@ -31,7 +32,8 @@ public:
     // True when `data` written at `start` asks the module to start its boot loader.
     static bool asksForBootLoader(int start, const std::uint8_t* data, int len);
     void enterBootLoader(std::unique_ptr<SubModuleProgram> program);
-    SubModuleProgram* program() { return program_.get(); }
+    // The boot-loader program it runs, or after it left, the last one it ran.
+    SubModuleProgram* program() { return program_ ? program_.get() : last_.get(); }
     // Back to the register file, when the boot-loader program says it is done; true if it left.
     bool leaveFinishedBootLoader();
 
@@ -40,6 +42,12 @@ private:
     RegisterFile regs_{};
     bool boot_ = false;
     std::unique_ptr<SubModuleProgram> program_;
+    std::unique_ptr<SubModuleProgram> last_;  // kept for observation after it left
+
+    bool runsProgram() const { return boot_ && program_ && !program_->restartDue(); }
+    void leave();
+    // Leaves a boot loader that was told to restart.
+    void settle();
 };
 
 }  // namespace vexa::sim::detail

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLocale>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -72,6 +73,8 @@ protected:
         // Never a window on a developer's screen.
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         if (!app) app = std::make_unique<QApplication>(argc, argv);
+        // The library's texts follow the host's language; these tests read them in Chinese.
+        QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
         rack = std::make_unique<SimRack>(RackOptions{.liveData = false});
         vexa = pluginIndex("VEXA");
         ASSERT_GE(vexa, 0);
@@ -228,6 +231,10 @@ TEST_F(DialogTest, AFileThatIsNoUpgradeFileIsRefusedBeforeAnyDeviceTraffic) {
         c->clearLog();
         QTest::mouseClick(child<QPushButton>(d, "upgrade"), Qt::LeftButton);
         EXPECT_EQ(nextMessage(), "升级文件格式错误");
+        // A host in English reads the same text from the shared table.
+        QLocale::setDefault(QLocale(QLocale::English));
+        QTest::mouseClick(child<QPushButton>(d, "upgrade"), Qt::LeftButton);
+        EXPECT_EQ(nextMessage(), "the upgrade file is malformed");
         EXPECT_TRUE(idle(d));
         EXPECT_EQ(c->requestCount(), 0u) << "no frame reached the device";
         EXPECT_TRUE(bootImage(*c, 1).empty());

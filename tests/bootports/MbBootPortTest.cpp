@@ -170,7 +170,7 @@ TEST_F(MbBootPortTest, APieceThatCannotBeSentIsNeverCountedAsTaken) {
     openAndFind(*s);
     s.reset();  // the line goes away under the plug-in
     std::uint8_t buf[10] = {};
-    EXPECT_EQ(DEV_Write(1, buf, sizeof buf, 0), -1);
+    EXPECT_EQ(DEV_Write(1, buf, sizeof buf, 0), DEV_ERROR);
     EXPECT_EQ(DEV_Read(1, buf, sizeof buf, 0), 0) << "nothing could be asked for";
 }
 
@@ -179,15 +179,15 @@ TEST_F(MbBootPortTest, BadHandlesAndAClosedLineFailBothWays) {
     FakeStation s(st.answer());
     openAndFind(s);
     std::uint8_t buf[16] = {};
-    EXPECT_EQ(DEV_Write(0, buf, 4, 0), -1);
-    EXPECT_EQ(DEV_Write(2, buf, 4, 0), -1);
-    EXPECT_EQ(DEV_Read(0, buf, 4, 0), -1);
-    EXPECT_EQ(DEV_Read(2, buf, 4, 0), -1);
-    EXPECT_EQ(DEV_Write(1, nullptr, 4, 0), -1);
-    EXPECT_EQ(DEV_Read(1, nullptr, 4, 0), -1);
+    EXPECT_EQ(DEV_Write(0, buf, 4, 0), DEV_ERROR);
+    EXPECT_EQ(DEV_Write(2, buf, 4, 0), DEV_ERROR);
+    EXPECT_EQ(DEV_Read(0, buf, 4, 0), DEV_ERROR);
+    EXPECT_EQ(DEV_Read(2, buf, 4, 0), DEV_ERROR);
+    EXPECT_EQ(DEV_Write(1, nullptr, 4, 0), DEV_ERROR);
+    EXPECT_EQ(DEV_Read(1, nullptr, 4, 0), DEV_ERROR);
     EXPECT_EQ(DEV_Close(), 1);
-    EXPECT_EQ(DEV_Write(1, buf, 4, 0), -1);
-    EXPECT_EQ(DEV_Read(1, buf, 4, 0), -1);
+    EXPECT_EQ(DEV_Write(1, buf, 4, 0), DEV_ERROR);
+    EXPECT_EQ(DEV_Read(1, buf, 4, 0), DEV_ERROR);
     int handles[DEV_MAX_HANDLES] = {};
     EXPECT_EQ(DEV_Search(handles), 0) << "nothing is connected after close";
     EXPECT_EQ(DEV_EnterBootMode(), 0);

@@ -140,4 +140,27 @@ TEST(SimBootLoader, EthernetSubModuleReadsCarryTheirOwnCount) {
     EXPECT_EQ(reply->bytes[13], 28 - 5) << "what is left of the 28-byte frame";
 }
 
+// A reset restarts the device once its answer went out, or a second after it when nobody reads.
+TEST(SimBootLoader, AResetRestartsTheDeviceOnceItsAnswerIsOut) {
+    std::uint64_t now = 0;
+    const Bytes reset = encodeBootFrame({0x85, 0x00});
+    for (const bool readAnswer : {true, false}) {
+        SCOPED_TRACE(readAnswer ? "answer read" : "answer left unread");
+        BootLoaderSim b({}, [&] { return now; });
+        EXPECT_FALSE(b.restartDue());
+        b.write(reset.data(), reset.size());
+        EXPECT_FALSE(b.restartDue()) << "the answer is still queued";
+        if (readAnswer) {
+            std::uint8_t out[16];
+            EXPECT_EQ(b.read(out, sizeof out), encodeBootFrame({0x85, 0x01}).size());
+            EXPECT_TRUE(b.restartDue());
+        } else {
+            now += BootLoaderSim::kRestartAfterMs - 1;
+            EXPECT_FALSE(b.restartDue());
+            now += 1;
+            EXPECT_TRUE(b.restartDue());
+        }
+    }
+}
+
 }  // namespace

@@ -237,21 +237,21 @@ TEST_P(UpgradeRigTest, DeviceRefusalsAndProtocolFaultsEndWithTheirCodeAndText) {
         std::string text;
     };
     const Refusal refusals[] = {
-        {"a lower firmware version", {}, upgradeFile(payload, type, 0x00FF), -2,
+        {"a lower firmware version", {}, upgradeFile(payload, type, 0x00FF), KB_FW_DEVICE_ERROR,
          "升级固件版本低于设备固件版本（该固件文件不允许降级使用）"},
-        {"another device type", {}, upgradeFile(payload, type + 1), -2, "设备类型及硬件版本不符合"},
-        {"a grant of 0", [](BootLoaderSim& b) { b.misbehaviour().grant = 0; }, upgradeFile(payload, type), -1,
+        {"another device type", {}, upgradeFile(payload, type + 1), KB_FW_DEVICE_ERROR, "设备类型及硬件版本不符合"},
+        {"a grant of 0", [](BootLoaderSim& b) { b.misbehaviour().grant = 0; }, upgradeFile(payload, type), KB_FW_TYPE_MISMATCH,
          "固件类型不匹配"},
         {"an unknown device error", [](BootLoaderSim& b) { b.misbehaviour().startError = 0x1234; },
-         upgradeFile(payload, type), -2, "错误码：0x1234"},
+         upgradeFile(payload, type), KB_FW_DEVICE_ERROR, "错误码：0x1234"},
         {"a grant above the host's 4096", [](BootLoaderSim& b) { b.misbehaviour().grant = 8192; },
-         upgradeFile(payload, type), -4, "设备回应数据包格式错误"},
+         upgradeFile(payload, type), KB_FW_PROTOCOL_ERROR, "设备回应数据包格式错误"},
         {"a block taken ahead of the one sent", [](BootLoaderSim& b) { b.misbehaviour().ackAhead = 1; },
-         upgradeFile(payload, type), -4, "传输协议出错，当前传输块号：1,设备端需求块号：3"},
+         upgradeFile(payload, type), KB_FW_PROTOCOL_ERROR, "传输协议出错，当前传输块号：1,设备端需求块号：3"},
         {"replies with an unknown status", [](BootLoaderSim& b) { b.misbehaviour().replyStatus = 3; },
-         upgradeFile(payload, type), -4, "设备回应数据包格式错误"},
+         upgradeFile(payload, type), KB_FW_PROTOCOL_ERROR, "设备回应数据包格式错误"},
         {"a boot loader that hears nothing", [](BootLoaderSim& b) { b.setFaultRates({.dropRequest = 1.0}); },
-         upgradeFile(payload, type), -3, "设备回应超时,超过重试次数"},
+         upgradeFile(payload, type), KB_FW_LINK_ERROR, "设备回应超时,超过重试次数"},
     };
     for (const Refusal& r : refusals) {
         loader([&](BootLoaderSim& b) {
@@ -289,11 +289,11 @@ TEST_P(UpgradeRigTest, BrokenFilesAreRefusedBeforeAByteIsSent) {
     for (const auto& b : broken) {
         const UpgradeResult r = runUpgrade(0, files.write("broken.upf", b.file));
         EXPECT_EQ(r.ok, 0) << b.what;
-        EXPECT_EQ(r.code, -7) << b.what;
+        EXPECT_EQ(r.code, KB_FW_FILE_ERROR) << b.what;
         EXPECT_EQ(r.text, "升级文件格式错误") << b.what;
     }
     const UpgradeResult missing = runUpgrade(0, files.path() + "/none.upf");
-    EXPECT_EQ(missing.code, -7);
+    EXPECT_EQ(missing.code, KB_FW_FILE_ERROR);
     EXPECT_EQ(missing.text, "打开升级文件失败");
     EXPECT_EQ(framesHeard(), 0u) << "nothing reached the boot loader";
 }
@@ -331,7 +331,7 @@ TEST_P(UpgradeRigTest, InjectedFaultsEndByteExactOrWithAnErrorNeverWithAWrongIma
             EXPECT_EQ(image, payload) << s.what << ": a reported success carries the whole image";
             EXPECT_EQ(r.code, 0) << s.what;
         } else {
-            EXPECT_TRUE(r.code == -2 || r.code == -3 || r.code == -4) << s.what << ": " << r.code;
+            EXPECT_TRUE(r.code == KB_FW_DEVICE_ERROR || r.code == KB_FW_LINK_ERROR || r.code == KB_FW_PROTOCOL_ERROR) << s.what << ": " << r.code;
             EXPECT_FALSE(r.text.empty()) << s.what;
         }
         loader([](BootLoaderSim& b) { b.setFaultRates({}); });
@@ -349,7 +349,7 @@ TEST_P(UpgradeRigTest, TransportFaultsBetweenHostAndCouplerNeverGiveAWrongImage)
     if (r.ok)
         EXPECT_EQ(bootImage(*coupler, position), payload);
     else
-        EXPECT_TRUE(r.code == -2 || r.code == -3 || r.code == -4) << r.code << " " << r.text;
+        EXPECT_TRUE(r.code == KB_FW_DEVICE_ERROR || r.code == KB_FW_LINK_ERROR || r.code == KB_FW_PROTOCOL_ERROR) << r.code << " " << r.text;
     // And afterwards the same device upgrades cleanly.
     expectComplete(runUpgrade(0, path));
     EXPECT_EQ(bootImage(*coupler, position), payload);

@@ -81,8 +81,8 @@ TEST_F(VexaBootPortTest, SearchBeforeOpenFindsNothingAndTouchesNoLibrary) {
     EXPECT_EQ(DEV_Search(handles), 0);
     EXPECT_EQ(DEV_EnterBootMode(), 0);
     std::uint8_t buf[4] = {};
-    EXPECT_EQ(DEV_Write(1, buf, 4, 0), -1);
-    EXPECT_EQ(DEV_Read(1, buf, 4, 0), -1);
+    EXPECT_EQ(DEV_Write(1, buf, 4, 0), DEV_ERROR);
+    EXPECT_EQ(DEV_Read(1, buf, 4, 0), DEV_ERROR);
     EXPECT_TRUE(state().searches.empty());
 }
 
@@ -202,7 +202,7 @@ TEST_F(VexaBootPortTest, AWriteGivesUpAfterTwoRefusedPiecesInAll) {
     Bytes data(100, 0x42);
     EXPECT_EQ(DEV_Write(1, data.data(), 100, 0), 100) << "one refusal is retried";
     refusals = 2;
-    EXPECT_EQ(DEV_Write(1, data.data(), 100, 0), -1);
+    EXPECT_EQ(DEV_Write(1, data.data(), 100, 0), DEV_ERROR);
 }
 
 TEST_F(VexaBootPortTest, ReadsAskForTheirPieceAndStopAtAShortOne) {
@@ -243,7 +243,7 @@ TEST_F(VexaBootPortTest, ACountByteBeyondThePieceOrWhatArrivedFailsWithoutOverru
         };
         std::uint8_t buf[64 + 8];
         std::memset(buf, 0xEE, sizeof buf);
-        EXPECT_EQ(DEV_Read(1, buf, 64, 0), -1) << c.what;
+        EXPECT_EQ(DEV_Read(1, buf, 64, 0), DEV_ERROR) << c.what;
         for (std::size_t i = 64; i < sizeof buf; ++i) ASSERT_EQ(buf[i], 0xEE) << c.what;
     }
     state().read = [](int, int, std::uint8_t*, int*) { return RC_NO_REPLY; };
@@ -258,11 +258,11 @@ TEST_F(VexaBootPortTest, BadHandlesGiveZeroAndAnUnselectableModuleFails) {
     EXPECT_EQ(DEV_Write(3, buf, 4, 0), 0);
     EXPECT_EQ(DEV_Read(0, buf, 4, 0), 0);
     EXPECT_EQ(DEV_Read(3, buf, 4, 0), 0);
-    EXPECT_EQ(DEV_Write(1, nullptr, 4, 0), -1);
-    EXPECT_EQ(DEV_Read(1, nullptr, 4, 0), -1);
+    EXPECT_EQ(DEV_Write(1, nullptr, 4, 0), DEV_ERROR);
+    EXPECT_EQ(DEV_Read(1, nullptr, 4, 0), DEV_ERROR);
     state().unselectable = {2};
-    EXPECT_EQ(DEV_Write(2, buf, 4, 0), -1);
-    EXPECT_EQ(DEV_Read(2, buf, 4, 0), -1);
+    EXPECT_EQ(DEV_Write(2, buf, 4, 0), DEV_ERROR);
+    EXPECT_EQ(DEV_Read(2, buf, 4, 0), DEV_ERROR);
     // Without a display the transport dialog is not shown and nothing changes.
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -27,9 +28,12 @@ struct CliRun {
     std::string out;  // stdout and stderr
 };
 
-CliRun vexactl(const std::string& args) {
+// `env` sets the locale variables for this run only (e.g. "LANG=zh_CN.UTF-8"); the others are
+// cleared, so that the caller's environment does not choose the language.
+CliRun vexactl(const std::string& args, const std::string& env = "LANG=C.UTF-8") {
     CliRun r;
-    const std::string cmd = std::string(VEXACTL_PATH) + " " + args + " 2>&1";
+    const std::string cmd = "env -u LC_ALL -u LC_MESSAGES -u LANG " + env + " " + std::string(VEXACTL_PATH) + " " +
+                            args + " 2>&1";
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p) return r;
     char buf[512];
@@ -107,11 +111,14 @@ TEST_F(VexactlUpgradeTest, UpgradesASubModuleThroughTheDeviceLibrary) {
     r = vexactl("upgrade --plugin VEXA " + target + " --enter-boot " + file);
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(contains(r.out, "model=0x00004017")) << r.out;
-    EXPECT_TRUE(contains(r.out, "result: 0 升级完成")) << r.out;
+    EXPECT_TRUE(contains(r.out, "result: 0 upgrade complete")) << r.out;
+    EXPECT_FALSE(c->inBootLoader(1)) << "reset into its new firmware";
     EXPECT_EQ(bootImage(*c, 1), payload);
 
-    r = vexactl("boot-info --plugin VEXA " + target + " --json");
+    // Switched only to be shown, and given back.
+    r = vexactl("boot-info --plugin VEXA " + target + " --enter-boot --json");
     EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_FALSE(c->inBootLoader(1)) << r.out;
     EXPECT_TRUE(contains(r.out, "\"series\":\"VEXA\"")) << r.out;
     EXPECT_TRUE(contains(r.out, "\"boot_version\":\"0x0103\"")) << r.out;
     EXPECT_TRUE(contains(r.out, "\"ok\":true")) << r.out;
@@ -131,13 +138,15 @@ TEST_F(VexactlUpgradeTest, UpgradesAnRs485CouplerThroughModbusAndShowsTheBar) {
     EXPECT_TRUE(contains(shown, "] 100.0%")) << "the bar ends full on a terminal: " << shown;
     EXPECT_FALSE(contains(shown, "]   0.0%") && shown.find("] 100.0%") < shown.find("]   0.0%"))
         << "never full before the transfer began: " << shown;
-    EXPECT_TRUE(c->inBootLoader(0));
+    EXPECT_FALSE(c->inBootLoader(0)) << "reset into its new firmware";
     EXPECT_EQ(bootImage(*c, 0), payload);
 
+    c->enterBootLoader(0);
     const CliRun info = vexactl("boot-info --plugin ModBus --port " + rack.serialPath(0) +
                                 " --baud 115200 --station 3");
     EXPECT_EQ(info.status, 0) << info.out;
     EXPECT_TRUE(contains(info.out, "model=0x00009010")) << info.out;
+    EXPECT_TRUE(c->inBootLoader(0)) << "boot-info alone switches nothing back it did not switch";
 }
 
 TEST_F(VexactlUpgradeTest, ABrokenFileEndsWithItsCodeAndText) {
@@ -149,7 +158,7 @@ TEST_F(VexactlUpgradeTest, ABrokenFileEndsWithItsCodeAndText) {
     const CliRun r =
         vexactl("upgrade --plugin VEXA eth:" + c->address() + " " + files.write("broken.upf", broken));
     EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_TRUE(contains(r.out, "result: -7 升级文件格式错误")) << r.out;
+    EXPECT_TRUE(contains(r.out, "result: -7 the upgrade file is malformed")) << r.out;
     EXPECT_TRUE(bootImage(*c, 2).empty());
 }
 
@@ -170,6 +179,122 @@ TEST_F(VexactlUpgradeTest, AMissingFileTouchesNoDeviceAndSubSwitchesOnlyItsModul
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_FALSE(c->inBootLoader(1)) << "the other module stays in its application";
     EXPECT_EQ(bootImage(*c, 2), payload);
+}
+
+// The library's texts: English, Chinese under a Chinese locale; LC_ALL before LC_MESSAGES
+// before LANG.
+TEST_F(VexactlUpgradeTest, LibraryTextsFollowTheLocale) {
+    start();
+    const std::string file = files.write("short.upf", Bytes(40, 'x'));
+    const struct {
+        const char* env;
+        const char* text;
+    } cases[] = {
+        {"LANG=C.UTF-8", "result: -7 the upgrade file is malformed"},
+        {"LANG=zh_CN.UTF-8", "result: -7 升级文件格式错误"},
+        {"LANG=zh_CN.UTF-8 LC_MESSAGES=en_US.UTF-8", "result: -7 the upgrade file is malformed"},
+        {"LANG=en_US.UTF-8 LC_ALL=zh_TW.UTF-8", "result: -7 升级文件格式错误"},
+        {"LANG=zh_CN.UTF-8 LC_ALL=", "result: -7 升级文件格式错误"},  // an empty one does not count
+    };
+    for (const auto& c : cases) {
+        const CliRun r = vexactl("upgrade --plugin VEXA eth:127.0.0.1 " + file, c.env);
+        EXPECT_EQ(r.status, 1) << c.env << "\n" << r.out;
+        EXPECT_TRUE(contains(r.out, c.text)) << c.env << "\n" << r.out;
+    }
+}
+
+// Whatever vexactl switched goes back to its application when the upgrade fails: the modules
+// answer as themselves again, and the coupler's requests work.
+TEST_F(VexactlUpgradeTest, AFailedUpgradeLeavesEveryModuleInItsApplication) {
+    SimCoupler* eth = rack.addEthernet({.subs = {{1, subIdentity(0x4017)}, {2, subIdentity(0x4017)}}});
+    SimCoupler* usb = rack.addHid({.subs = {{1, subIdentity(0x4017)}, {3, subIdentity(0x2808)}}});
+    start();
+    const Bytes payload = fwtest::makePayload(3 * 1024 + 5, 23);
+    // The header announces another image: the device's check after the last block fails.
+    Bytes corrupt = upgradeFile(payload, 0x4017);
+    {
+        Bytes other = payload;
+        other[100] ^= 0xFF;
+        BootHeader header = BootHeader::forImage(other);
+        header.deviceType = 0x4017;
+        fwtest::UpfLayout layout;
+        layout.payload = payload;
+        layout.header = header.encode(10);
+        corrupt = fwtest::buildUpf(layout);
+    }
+    const std::string corruptFile = files.write("corrupt.upf", corrupt);
+    const std::string otherType = files.write("other.upf", upgradeFile(payload, 0x2808));
+    const struct {
+        const char* name;
+        SimCoupler* coupler;
+        std::string target;
+        std::string options;
+        std::string file;
+        const char* text;
+    } cases[] = {
+        {"Ethernet, every module, corrupt image", eth, "eth:" + eth->address(), "", corruptFile,
+         "the firmware check failed"},
+        {"Ethernet, one module, wrong type", eth, "eth:" + eth->address(), "--sub 2", otherType,
+         "the device type or hardware version does not match"},
+        {"USB, every module, corrupt image", usb, "hid", "", corruptFile, "the firmware check failed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.coupler->clearLog();
+        const CliRun r = vexactl("upgrade --plugin VEXA " + c.target + " " + c.options + " --enter-boot " + c.file);
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_TRUE(contains(r.out, c.text)) << r.out;
+        for (int p = 1; p <= 3; ++p) EXPECT_FALSE(c.coupler->inBootLoader(p)) << "module " << p << "\n" << r.out;
+        const CliRun subs = vexactl("subs " + c.target);
+        EXPECT_EQ(subs.status, 0) << subs.out;
+        EXPECT_FALSE(contains(subs.out, "9999")) << subs.out;
+        const CliRun props = vexactl("props " + c.target);
+        EXPECT_EQ(props.status, 0) << props.out;
+    }
+    // The USB coupler was told the upgrade started and ended, as the workbench tells it.
+    int starts = 0, ends = 0;
+    for (const Bytes& q : usb->requests()) {
+        for (std::size_t i = 0; i + 2 < q.size(); ++i)
+            if (q[i] == 0x7E && q[i + 1] == 0x05) {
+                starts += q[i + 2] == 0x83;
+                ends += q[i + 2] == 0x84;
+                break;
+            }
+    }
+    EXPECT_EQ(starts, 1);
+    EXPECT_EQ(ends, 1);
+}
+
+// An RS-485 coupler switched by the ModBus plug-in comes back after a failed upgrade; one that
+// sits in its boot loader is named as such by props, and boot-info --reset brings it back.
+TEST_F(VexactlUpgradeTest, ACouplerInItsBootLoaderIsNamedAndComesBack) {
+    SimCoupler* c = rack.addSerial({.station = 3});
+    start();
+    const std::string port = rack.serialPath(0);
+    const std::string modbus = "--plugin ModBus --port " + port + " --baud 115200 --station 3";
+    const std::string target = "rs:" + port + ":3 --baud 115200";
+    const std::string wrong = files.write("sub.upf", upgradeFile(fwtest::makePayload(1024, 3), 0x4017));
+
+    CliRun r = vexactl("upgrade " + modbus + " --enter-boot " + wrong);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(contains(r.out, "does not match")) << r.out;
+    EXPECT_FALSE(c->inBootLoader(0)) << r.out;
+    r = vexactl("props " + target);
+    EXPECT_EQ(r.status, 0) << r.out;
+
+    ASSERT_TRUE(c->enterBootLoader(0));
+    const auto begun = std::chrono::steady_clock::now();
+    r = vexactl("props " + target);
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(10));
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(contains(r.out, "runs its boot loader")) << r.out;
+    EXPECT_TRUE(contains(r.out, "vexactl boot-info --plugin ModBus --port " + port)) << r.out;
+
+    r = vexactl("boot-info " + modbus + " --reset");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_FALSE(c->inBootLoader(0)) << r.out;
+    r = vexactl("props " + target);
+    EXPECT_EQ(r.status, 0) << r.out;
 }
 
 TEST_F(VexactlUpgradeTest, UsageErrorsExitWithTwo) {

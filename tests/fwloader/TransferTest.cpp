@@ -1,6 +1,7 @@
 // Whole upgrades through the test plug-in against simulated boot loaders: the image must arrive
 // byte for byte, or the upgrade must end with an error code and its text.
 #include "FwFixture.h"
+#include "FwLoaderTexts.h"
 
 #include <unistd.h>
 
@@ -169,12 +170,23 @@ TEST_F(Transfer, EveryResultCodeWithItsText) {
         EXPECT_EQ(r.ok, 0);
         EXPECT_EQ(r.code, c.code);
         EXPECT_EQ(r.text, c.text);
+        // Every text the library records, its variable parts too, has its English in the table
+        // that programs show it through.
+        const std::string english = vexa::fwtext::english(r.text);
+        EXPECT_NE(english, r.text);
+        EXPECT_EQ(english.find_first_of("\xe3\xe4\xe5\xe6\xe7\xe8\xe9\xef"), std::string::npos) << english;
         EXPECT_FALSE(s.complete());
         EXPECT_EQ(KB_GetUpdateFirwareProgress(device), 10000);
         // The device is given up after a bounded number of rounds.
         EXPECT_LE(s.dataFrames().size(), 12u);
         EXPECT_EQ(KB_CloseCommDevice(0), 1);
     }
+    // The variable parts carry over; a text of another shape is left as it is.
+    EXPECT_EQ(vexa::fwtext::english("错误码：0x1234"), "device error code 0x1234");
+    EXPECT_EQ(vexa::fwtext::english("传输协议出错，当前传输块号：1,设备端需求块号：3"),
+              "transfer protocol error: block 1 sent, the device asks for block 3");
+    EXPECT_EQ(vexa::fwtext::english("错误码：0x"), "错误码：0x");
+    EXPECT_EQ(vexa::fwtext::english("升级完成!"), "升级完成!");
 }
 
 TEST_F(Transfer, OversizedGrantSendsNoBlock) {

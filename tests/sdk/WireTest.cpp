@@ -12,8 +12,8 @@
 #include "msg/CComMsg.h"
 #include "msg/CUsbMsg.h"
 #include "msg/FrameChecks.h"
-#include "msg/ModbusCodec.h"
 #include "msg/vexa_rc.h"
+#include "wire/Modbus.h"
 
 using namespace vexa;
 using Bytes = std::vector<std::uint8_t>;
@@ -26,7 +26,7 @@ void setReply(CVEXAMsg& m, const Bytes& b) {
 }
 
 Bytes rtu(Bytes body) {
-    std::uint16_t c = mb::crc16(body.data(), body.size());
+    std::uint16_t c = wire::crc16(body.data(), body.size());
     body.push_back(static_cast<std::uint8_t>(c));
     body.push_back(static_cast<std::uint8_t>(c >> 8));
     return body;
@@ -40,7 +40,7 @@ Bytes ascii(const Bytes& body, bool goodLrc = true) {
         out.push_back(static_cast<std::uint8_t>(hex[b & 15]));
     };
     for (auto b : body) put(b);
-    put(static_cast<std::uint8_t>(mb::lrc(body.data(), body.size()) + (goodLrc ? 0 : 1)));
+    put(static_cast<std::uint8_t>(wire::lrc(body.data(), body.size()) + (goodLrc ? 0 : 1)));
     out.push_back('\r');
     out.push_back('\n');
     return out;
@@ -61,7 +61,7 @@ TEST(FrameChecks, ModbusCrcAndLrcVectors) {
     Bytes req{0x01, 0x03, 0x00, 0x00, 0x00, 0x01};
     EXPECT_EQ(rtu(req), (Bytes{0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A}));
     // LRC of 01 03 00 00 00 01 is 0x100 - 5 = 0xFB.
-    EXPECT_EQ(mb::lrc(req.data(), req.size()), 0xFB);
+    EXPECT_EQ(wire::lrc(req.data(), req.size()), 0xFB);
 }
 
 TEST(UsbWire, FixedFramesAreByteExact) {

@@ -150,3 +150,66 @@ TEST_F(VexactlTest, FailuresNameTheirResult) {
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("usage: vexactl props"), std::string::npos) << r.out;
 }
+
+// A command line the tools cannot act on as written is a usage error that names the option and
+// what it takes, on stderr, before any device is asked; every command explains itself on stdout.
+TEST_F(VexactlTest, CommandLinesAreCheckedBeforeAnythingIsAsked) {
+    const std::string port = rack.serialPath(rs->line());
+    const std::string sim = std::string("timeout 10 ") + VEXA_SIM_PROGRAM;  // a rack that did start stops
+    struct {
+        std::string program, args, says;
+    } bad[] = {
+        {VEXACTL_PATH, "props hid --nope", "props: takes no option --nope"},
+        {VEXACTL_PATH, "props hid -x", "takes no option -x"},
+        {VEXACTL_PATH, "sub-props hid 1 --timeout 5", "takes no option --timeout"},  // another command's
+        {VEXACTL_PATH, "search rs " + port + " --station abc", "--station 'abc' is not a station N or a range A-B"},
+        {VEXACTL_PATH, "search rs " + port + " --station 300", "--station '300' is not"},
+        {VEXACTL_PATH, "search rs " + port + " --station 5-2", "--station '5-2' is not"},
+        {VEXACTL_PATH, "props rs:" + port + ":4 --baud=9600x", "--baud '9600x' is not a number from 1 to 4000000"},
+        {VEXACTL_PATH, "props rs:" + port + ":4 --baud", "--baud needs a number from 1 to 4000000"},
+        {VEXACTL_PATH, "set hid MAIN_NAME x --password", "--password needs P"},
+        {VEXACTL_PATH, "hid-update hid fw.bin --settle -1", "--settle '-1' is not a number from 0 to 60000"},
+        {VEXACTL_PATH, "upgrade --plugin VEXA hid --index 300 fw.upf", "--index '300' is not a number from 0 to 299"},
+        {VEXACTL_PATH, "props rs:" + port + ":4x --json", "names no coupler"},
+        {VEXACTL_PATH, "search eth --ip not-an-ip", "'not-an-ip' is no IPv4 address"},
+        {VEXACTL_PATH, "--json frobnicate", "unknown command 'frobnicate'"},
+        {sim, "--no-such-option", "unknown option --no-such-option"},
+        {sim, "--freeze --eth", "--eth needs a value"},
+        {sim, "--subnet 10.0.0", "\"10.0.0\" is no loopback subnet"},
+    };
+    for (const auto& b : bad) {
+        CliRun r = clitest::run(b.program, b.args);
+        EXPECT_EQ(r.status, 2) << b.args << ": " << r.out;
+        EXPECT_NE(r.out.find(b.says), std::string::npos) << b.args << ": " << r.out;
+        EXPECT_EQ(clitest::run(b.program, b.args, true).out, "") << b.args << ": the mistake goes to stderr";
+    }
+
+    // Words the parser could mistake: a command's name and a bracketed list are plain arguments.
+    const std::string target = "eth:" + eth->address();
+    for (const std::string value : {"get", "[a,b]"}) {
+        CliRun r = vexactl("set " + target + " MAIN_NAME '" + value + "' --json");
+        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_NE(r.out.find("\"value\":\"" + value + "\""), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(vexactl("search rs " + port + " --station=4 --ascii --ascii --baud 9600 --baud=9600").status, 0);
+
+    CliRun list = vexactl("--help", true);
+    ASSERT_EQ(list.status, 0);
+    int helped = 0;
+    std::size_t at = 0;
+    for (std::size_t end; (end = list.out.find('\n', at)) != std::string::npos; at = end + 1) {
+        // "  NAME ARGS...": a command's usage line.
+        const std::string line = list.out.substr(at, end - at);
+        if (line.size() < 3 || line.compare(0, 2, "  ") != 0 || line[2] == ' ') continue;
+        const std::string name = line.substr(2, line.find(' ', 2) - 2);
+        CliRun r = vexactl(name + " --help", true);
+        EXPECT_EQ(r.status, 0) << name;
+        EXPECT_EQ(r.out.rfind("usage: vexactl " + name, 0), 0u) << name << ": " << r.out;
+        EXPECT_NE(r.out.find("--json"), std::string::npos) << name << ": " << r.out;
+        ++helped;
+    }
+    EXPECT_GE(helped, 15) << list.out;
+    CliRun simHelp = clitest::run(sim, "--help", true);
+    EXPECT_EQ(simHelp.status, 0);
+    EXPECT_EQ(simHelp.out.rfind("usage: vexa-sim", 0), 0u) << simHelp.out;
+}

@@ -35,7 +35,7 @@ void showProperties(KO_HANDLE h, std::initializer_list<const char*> keys) {
 }
 
 void showSubModules(KO_HANDLE h) {
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < KO_SUB_SLOTS; ++i) {
         short addr, manufacturer, type, mode, hard, soft;
         int serial;
         if (KO_GetSearchSubDev(h, &addr, &manufacturer, &type, &mode, &hard, &soft, &serial, i) != RC_OK) continue;

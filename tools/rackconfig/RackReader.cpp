@@ -29,7 +29,7 @@ int RackReader::read(KO_HANDLE h, int kind, RackConfig& out) const {
     int rc = readCoupler(h, kind, out.coupler);
     if (rc != RC_OK) return rc;
     if ((rc = KO_SearchSubDev(h)) != RC_OK) return rc;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < KO_SUB_SLOTS; ++i) {
         short addr = 0, manufacturer, type, mode, hard, soft;
         int serial;
         if (KO_GetSearchSubDev(h, &addr, &manufacturer, &type, &mode, &hard, &soft, &serial, i) != RC_OK) continue;
@@ -58,7 +58,7 @@ int RackReader::readModule(KO_HANDLE h, int slot, ModuleConfig& out) const {
     out = ModuleConfig{};
     out.slot = slot;
     int type = -1, hardVer = 0;
-    for (int i = 0; i < 8 && type < 0; ++i) {
+    for (int i = 0; i < KO_SUB_SLOTS && type < 0; ++i) {
         short addr = 0, manufacturer, t, mode, hard, soft;
         int serial;
         if (KO_GetSearchSubDev(h, &addr, &manufacturer, &t, &mode, &hard, &soft, &serial, i) == RC_OK &&

@@ -150,7 +150,7 @@ RestoreReport RackRestore::run(const RackConfig& file, bool write) const {
         };
 
         bool present = fm->slot == 0;
-        for (int i = 0; i < 8 && !present; ++i) {
+        for (int i = 0; i < KO_SUB_SLOTS && !present; ++i) {
             short addr = 0, manufacturer, type, mode, hard, soft;
             int serial;
             present = KO_GetSearchSubDev(h_, &addr, &manufacturer, &type, &mode, &hard, &soft, &serial, i) == RC_OK &&

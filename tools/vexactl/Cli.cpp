@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
@@ -22,6 +23,43 @@ long Args::getInt(const std::string& name, long def) const {
     char* end = nullptr;
     long v = std::strtol(it->second.c_str(), &end, 0);
     return (end && *end == '\0' && !it->second.empty()) ? v : def;
+}
+
+namespace {
+
+// Decimal or 0x-hex, the whole text, within lo..hi.
+bool numberIn(const std::string& text, long lo, long hi, long& v) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    v = std::strtol(text.c_str(), &end, 0);
+    return errno == 0 && *end == '\0' && v >= lo && v <= hi;
+}
+
+}  // namespace
+
+std::string takes(const Option& o) {
+    const std::string range = std::to_string(o.lo) + " to " + std::to_string(o.hi);
+    switch (o.kind) {
+        case Option::Flag: return "no value";
+        case Option::Text: return o.value;
+        case Option::Number: return "a number from " + range;
+        case Option::Stations: return "a station N or a range A-B, from " + range;
+    }
+    return "";
+}
+
+std::string badValue(const Option& o, const std::string& text) {
+    long first = 0, last = 0;
+    bool ok = true;
+    if (o.kind == Option::Number) ok = numberIn(text, o.lo, o.hi, first);
+    if (o.kind == Option::Stations) {
+        const auto dash = text.find('-', 1);
+        ok = dash == std::string::npos ? numberIn(text, o.lo, o.hi, first)
+                                       : numberIn(text.substr(0, dash), o.lo, o.hi, first) &&
+                                             numberIn(text.substr(dash + 1), o.lo, o.hi, last) && first <= last;
+    }
+    return ok ? "" : "'" + text + "' is not " + takes(o);
 }
 
 Record& Record::add(const std::string& key, const std::string& value) {

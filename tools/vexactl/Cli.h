@@ -74,11 +74,39 @@ private:
 
 using Handler = std::function<int(const Args&, Output&)>;
 
+// One option a command takes. The parser accepts a command's own options and no other, and
+// refuses a number that is none or out of range, so a handler reads only values it can use.
+struct Option {
+    enum Kind { Flag, Text, Number, Stations };  // Stations: "N" or a range "A-B", each lo..hi
+    const char* name;   // without the dashes
+    Kind kind;
+    const char* value;  // how the help names the value, e.g. "MS"
+    long lo, hi;        // Number and Stations
+    const char* help;
+
+    static constexpr Option flag(const char* name, const char* help) { return {name, Flag, "", 0, 0, help}; }
+    static constexpr Option text(const char* name, const char* value, const char* help) {
+        return {name, Text, value, 0, 0, help};
+    }
+    static constexpr Option number(const char* name, const char* value, long lo, long hi, const char* help) {
+        return {name, Number, value, lo, hi, help};
+    }
+    static constexpr Option stations(const char* name, long lo, long hi, const char* help) {
+        return {name, Stations, "N|A-B", lo, hi, help};
+    }
+};
+
+// What an option's value must be, in words: "a number from 1 to 247".
+std::string takes(const Option& o);
+// "" when `text` is a value `o` takes; else the complaint.
+std::string badValue(const Option& o, const std::string& text);
+
 struct Command {
     std::string name;   // e.g. "search", "mb"
     std::string usage;  // one line, e.g. "search eth [--ip A] | rs PORT --station N [--ascii] | hid"
     std::string help;   // one line description
     Handler run;
+    std::vector<Option> options;  // every option it reads (--json and --help come with every command)
 };
 
 // Registers a command at static-initialisation time; returns true so it can initialise a global.
@@ -89,6 +117,6 @@ const std::vector<Command>& commands();
 
 #define VEXACTL_CONCAT2(a, b) a##b
 #define VEXACTL_CONCAT(a, b) VEXACTL_CONCAT2(a, b)
-// VEXACTL_COMMAND("name", "usage", "help", handler)
+// VEXACTL_COMMAND("name", "usage", "help", handler, {Option::flag(...), ...})
 #define VEXACTL_COMMAND(...) \
     static const bool VEXACTL_CONCAT(vexactl_cmd_, __LINE__) = ::vexactl::registerCommand({__VA_ARGS__})

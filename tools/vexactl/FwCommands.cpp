@@ -4,8 +4,12 @@
 //   vexactl upgrade   --plugin VEXA TARGET [--sub A] [--index N] [--enter-boot] FILE
 //   vexactl upgrade   --plugin ModBus --port P [--baud B] [--station S] [--ascii] [--index N]
 //                     [--enter-boot] FILE
-//   vexactl boot-info (the same without FILE; every device, or --index N)
+//   vexactl boot-info (the same without FILE; every device, or --index N) [--reset]
 //   TARGET: eth:ADDRESS | rs:PORT:STATION [--baud B] [--ascii] | hid (every USB coupler)
+//
+// A module that vexactl switched to its boot loader is always given back to its application
+// (a boot-loader reset; and for a USB coupler the end notice 7E 05 84), whether the upgrade
+// worked or not. The library's texts are printed in English, in Chinese under a zh locale.
 #include <unistd.h>
 
 #include <arpa/inet.h>
@@ -19,6 +23,7 @@
 
 #include "Cli.h"
 #include "FwLoader.h"
+#include "FwLoaderTexts.h"
 #include "VexaBootParams.h"
 #if __has_include("VexaSdk.h")
 #include "SdkTarget.h"
@@ -37,12 +42,18 @@ constexpr const char* kUsageText =
     "  TARGET: eth:ADDRESS | rs:PORT:STATION [--baud B] [--ascii] | hid (every USB coupler)\n"
     "  --enter-boot first tells the module named by --sub (VEXA), else every module of the\n"
     "  coupler, or the station (ModBus) to start its boot loader; the devices are then searched\n"
-    "  again. The file is checked before any device is touched.\n";
+    "  again, and whatever was switched is reset into its application at the end, whether the\n"
+    "  upgrade worked or not. The file is checked before any device is touched.\n"
+    "  boot-info --reset resets the devices shown, so that they start their application.\n";
 constexpr const char* kVexaPlugin = "VEXA";
 constexpr const char* kModbusPlugin = "ModBus";
-constexpr const char* kDoneText = "升级完成";
 constexpr auto kProgressTick = std::chrono::milliseconds(100);
 constexpr int kProgressFull = 10000;
+
+// A text the library recorded, in the reader's language.
+std::string libraryText(const std::string& text) {
+    return vexa::fwtext::localized(text, vexa::fwtext::chineseEnvironment());
+}
 
 int usage(const std::string& why) {
     std::fprintf(stderr, "vexactl: %s\n%s", why.c_str(), kUsageText);
@@ -67,16 +78,28 @@ public:
     // The open parameters from the command line, and how many positionals the target took;
     // false with a message for a usage error.
     bool prepare(const Args& args, std::size_t& used, std::string& error);
-    // Opens the plug-in and searches (after telling the devices to start their boot loaders
-    // with --enter-boot); false with a message when it cannot be opened.
+    // --enter-boot with the VEXA plug-in: switches the module named by --sub, else every module
+    // of the coupler not yet in its boot loader, one by one, so that it is known which ones
+    // to give back; false with a message.
+    bool enterBootOfModules(const Args& args, std::string& error);
+    // Opens the plug-in and searches (after telling the station to start its boot loader with
+    // --enter-boot and ModBus); false with a message when it cannot be opened.
     bool open(const Args& args, std::string& error);
-    // --enter-boot with --sub A (VEXA): switches that one module; false with a message.
-    bool enterBootOfOne(const Args& args, std::string& error);
     int devices() const { return devices_; }
+    // Resets what this run switched, and `upgraded` (a device that took a new image), into
+    // their application (unless `rowsReset`: the caller reset every row); then tells a USB
+    // coupler the upgrade ended. Says what it did.
+    void giveBack(int upgraded, Output& out, bool rowsReset = false);
+    // What the switch has to say beside its result.
+    const std::vector<std::string>& notes() const { return notes_; }
 
 private:
     bool vexaParams(const Args& args, std::size_t& used, std::string& error);
     bool modbusParams(const Args& args, std::string& error);
+    // Whether row `row` of the search is a device this run switched.
+    bool switchedRow(int row) const;
+    // The rows of the search whose boot loader answers.
+    int answeringRows() const;
 
     int plugin_ = -1;
     bool opened_ = false;
@@ -85,7 +108,16 @@ private:
     MbPortParams modbus_{};
     void* params_ = nullptr;
     int devices_ = 0;
-    bool switchedOne_ = false;
+    bool switchedByModules_ = false;  // enterBootOfModules did the switching
+    bool switchedAllRows_ = false;    // nothing answered before the plug-in's switch: every row is ours
+    // Addresses of the coupler's modules that run their boot loader, in the order the plug-in
+    // lists them (its slots), with whether this run switched them.
+    std::vector<std::pair<int, bool>> bootModules_;
+    bool usbNotified_ = false;
+    std::vector<std::string> notes_;
+#ifdef VEXACTL_HAS_SDK
+    Target target_;
+#endif
 };
 
 bool BootSession::vexaParams(const Args& args, std::size_t& used, std::string& error) {
@@ -95,6 +127,7 @@ bool BootSession::vexaParams(const Args& args, std::size_t& used, std::string& e
         error = "VEXA needs a TARGET";
         return false;
     }
+    target_ = t;
     used = 1;
     vexa_.magic = VEXA_PORT_MAGIC;
     vexa_.subAddress = static_cast<std::uint8_t>(args.getInt("sub", 0));
@@ -153,6 +186,15 @@ bool BootSession::prepare(const Args& args, std::size_t& used, std::string& erro
     return name == kVexaPlugin ? vexaParams(args, used, error) : modbusParams(args, error);
 }
 
+int BootSession::answeringRows() const {
+    int n = 0;
+    for (int i = 0; i < devices_; ++i) {
+        BootDeviceInfo info{};
+        if (KB_GetDeviceInfo(i, &info) == 1) ++n;
+    }
+    return n;
+}
+
 bool BootSession::open(const Args& args, std::string& error) {
     const std::string name = args.get("plugin");
     plugin_ = pluginIndex(name);
@@ -166,42 +208,153 @@ bool BootSession::open(const Args& args, std::string& error) {
         return false;
     }
     devices_ = KB_SearchDevice(plugin_);
-    if (args.has("enter-boot") && !switchedOne_) {
+    if (args.has("enter-boot") && !switchedByModules_) {
+        // The plug-in's own switch: when no boot loader answered before it, every device found
+        // after it is one this run switched.
+        switchedAllRows_ = answeringRows() == 0;
         KB_EnterBootMode(plugin_);
         devices_ = KB_SearchDevice(plugin_);
     }
     return true;
 }
 
-bool BootSession::enterBootOfOne(const Args& args, std::string& error) {
 #ifdef VEXACTL_HAS_SDK
-    // The plug-in's own switch reaches every sub module of the coupler: one named module is
-    // switched here instead, the way the workbench hands a module over.
-    const int address = static_cast<int>(args.getInt("sub", 0));
-    if (args.get("plugin") != kVexaPlugin || !args.has("enter-boot") || address < 1 || address > 15) return true;
-    Target t;
-    if (!parseTarget(args.positional[0], args, t)) return false;
-    int rc = RC_OK;
-    KO_HANDLE h = openTarget(t, rc);
-    if (!h) {
-        error = std::string("the coupler does not answer (") + sdkResultName(rc) + ")";
-        return false;
-    }
-    KO_SUBHANDLE sub = KO_SetOperateSubDev(h, address);
+namespace {
+
+constexpr std::uint16_t kBootLoaderTypes[] = {0x9999, 0x270F};
+constexpr int kBootRegister = 0xFF;
+constexpr int kSwitchAttempts = 3;
+constexpr auto kSwitchPause = std::chrono::milliseconds(100);
+constexpr unsigned char kUsbUpgradeStarts = 0x83;
+constexpr unsigned char kUsbUpgradeEnds = 0x84;
+
+bool isBootType(int type) {
+    for (std::uint16_t t : kBootLoaderTypes)
+        if (static_cast<std::uint16_t>(type) == t) return true;
+    return false;
+}
+
+bool switchModule(KO_HANDLE h, int address) {
     static constexpr unsigned char kEnterBoot[2] = {0xAA, 0xAA};
-    rc = sub ? KO_WriteSubPropByAddr(sub, 0xFF, 2, kEnterBoot) : RC_FAILED;
-    KO_UnOperateDev(h);
-    if (rc != RC_OK) {
-        error = "sub module " + std::to_string(address) + " did not switch to its boot loader (" +
-                sdkResultName(rc) + ")";
+    for (int attempt = 0; attempt < kSwitchAttempts; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(kSwitchPause);
+        KO_SUBHANDLE sub = KO_SetOperateSubDev(h, address);
+        if (sub && KO_WriteSubPropByAddr(sub, kBootRegister, 2, kEnterBoot) == RC_OK) return true;
+    }
+    return false;
+}
+
+// A USB coupler is told a sub-module upgrade starts (it stops its CANopen traffic to the
+// module) or ended (it lets the modules run again); true when it echoed the command.
+bool notifyUsb(KO_HANDLE h, unsigned char command) {
+    const unsigned char request[3] = {0x7E, 0x05, command};
+    if (KO_SendMainCmd(h, request, 3, 0) < 0) return false;
+    unsigned char reply[100] = {};
+    const int n = KO_ReadMainBuf(h, reply, sizeof reply);
+    return n == 5 && reply[0] == 0x7E && reply[1] == 5 && reply[2] == command;
+}
+
+}  // namespace
+#endif
+
+bool BootSession::enterBootOfModules(const Args& args, std::string& error) {
+#ifdef VEXACTL_HAS_SDK
+    if (args.get("plugin") != kVexaPlugin || !args.has("enter-boot")) return true;
+    const int named = static_cast<int>(args.getInt("sub", 0));
+    if (named < 0 || named > 15) {
+        error = "--sub " + std::to_string(named) + ": a module address is 1..15";
         return false;
     }
-    switchedOne_ = true;
-    return true;
+    int rc = RC_OK;
+    KO_HANDLE h = openTarget(target_, rc);
+    if (!h) {
+        error = whyNotOpened(target_, rc) + " (" + sdkResultName(rc) + ")";
+        return false;
+    }
+    rc = KO_SearchSubDev(h);
+    std::vector<std::pair<int, int>> modules;  // address, type, in slot order
+    for (int slot = 0; rc == RC_OK && slot < 8; ++slot) {
+        short address = 0, maker = 0, type = 0, mode = 0, hardware = 0, software = 0;
+        int serial = 0;
+        if (KO_GetSearchSubDev(h, &address, &maker, &type, &mode, &hardware, &software, &serial, slot) == RC_OK &&
+            address >= 1 && address <= 15)
+            modules.emplace_back(address, static_cast<std::uint16_t>(type));
+    }
+    bool found = named == 0;
+    bool failed = false;
+    for (const auto& [address, type] : modules) {
+        if (named != 0 && address != named) continue;
+        found = true;
+        bool ours = false;
+        if (!isBootType(type)) {
+            if (!switchModule(h, address)) {
+                // A named module must switch; of all the coupler's, the others still go on.
+                const std::string why = "sub module " + std::to_string(address) + " did not switch to its boot loader";
+                if (named != 0) {
+                    failed = true;
+                    error = why;
+                } else {
+                    notes_.push_back(why);
+                }
+                continue;
+            }
+            ours = true;
+        }
+        bootModules_.emplace_back(address, ours);
+    }
+    if (target_.kind == KO_KIND_HID && !bootModules_.empty()) usbNotified_ = notifyUsb(h, kUsbUpgradeStarts);
+    KO_UnOperateDev(h);
+    switchedByModules_ = true;
+    if (!found) {
+        error = "no sub module at address " + std::to_string(named) + " (" + sdkResultName(rc) + ")";
+        return false;
+    }
+    return !failed;
 #else
     (void)args;
     (void)error;
     return true;
+#endif
+}
+
+bool BootSession::switchedRow(int row) const {
+    if (switchedAllRows_) return true;
+    // The plug-in lists the coupler's modules in boot loader in slot order: row i is the i-th,
+    // as long as the search found as many as there are.
+    if (!switchedByModules_ || devices_ != static_cast<int>(bootModules_.size())) return false;
+    return row >= 0 && row < devices_ && bootModules_[static_cast<std::size_t>(row)].second;
+}
+
+void BootSession::giveBack(int upgraded, Output& out, bool rowsReset) {
+    if (!opened_) return;
+    int switched = 0;
+    for (const auto& m : bootModules_) switched += m.second ? 1 : 0;
+    if (switchedByModules_ && switched > 0 && devices_ != static_cast<int>(bootModules_.size()))
+        out.message("the search found " + std::to_string(devices_) + " boot loader(s) for " +
+                    std::to_string(bootModules_.size()) + " module(s): those switched are not reset " +
+                    "(vexactl boot-info ... --reset)");
+    for (int row = 0; row < devices_ && !rowsReset; ++row) {
+        // Once only: a module back in its application would take a second reset as data.
+        if (row != upgraded && !switchedRow(row)) continue;
+        const bool ok = KB_ResetDevice(row) == 1;
+        std::string who = "device " + std::to_string(row);
+        if (switchedByModules_ && devices_ == static_cast<int>(bootModules_.size()))
+            who += " (sub module " + std::to_string(bootModules_[static_cast<std::size_t>(row)].first) + ")";
+        out.message(ok ? who + ": reset, it runs its application"
+                       : who + ": the reset did not go out, it stays in its boot loader");
+    }
+#ifdef VEXACTL_HAS_SDK
+    if (usbNotified_) {
+        // The plug-in lets go of the coupler first: the library hands out one handle per device.
+        KB_CloseCommDevice(plugin_);
+        opened_ = false;
+        int rc = RC_OK;
+        KO_HANDLE h = openTarget(target_, rc);
+        if (!h || !notifyUsb(h, kUsbUpgradeEnds))
+            out.message("the USB coupler did not take the end of the upgrade (7E 05 84)");
+        if (h) KO_UnOperateDev(h);
+        usbNotified_ = false;
+    }
 #endif
 }
 
@@ -246,7 +399,14 @@ int bootInfo(const Args& args, Output& out) {
     std::string error;
     if (!session.prepare(args, used, error)) return usage(error);
     if (args.positional.size() > used) return usage("boot-info takes no file");
-    if (!session.open(args, error)) return out.finish(1, error, false);
+    const bool entered = session.enterBootOfModules(args, error);
+    for (const std::string& note : session.notes()) out.message(note);
+    std::string openError;
+    if (!session.open(args, openError)) return out.finish(1, entered ? openError : error, false);
+    if (!entered) {
+        session.giveBack(-1, out);
+        return out.finish(1, error, false);
+    }
     const int first = static_cast<int>(args.getInt("index", 0));
     const int last = args.has("index") ? first : session.devices() - 1;
     int answered = 0;
@@ -267,7 +427,11 @@ int bootInfo(const Args& args, Output& out) {
         }
         out.record(r);
         ++answered;
+        // --reset: the device starts its application (the one it has; nothing is written).
+        if (args.has("reset") && KB_ResetDevice(i) == 1) out.message("device " + std::to_string(i) + ": reset");
     }
+    // Modules switched only to be shown go back to their application.
+    session.giveBack(-1, out, args.has("reset"));
     if (session.devices() == 0) out.message("no device runs its boot loader (--enter-boot starts it)");
     const bool ok = answered > 0;
     return out.finish(ok ? 0 : 1, ok ? "ok" : "no boot loader answered", ok);
@@ -285,17 +449,26 @@ int upgrade(const Args& args, Output& out) {
     char why[KB_ERR_TEXT_SIZE] = {};
     if (KB_CheckUpgradeFile(file.c_str(), why) != KB_FW_OK) {
         out.message(file + ": nothing was sent to any device");
-        return out.finish(KB_FW_FILE_ERROR, why, false);
+        return out.finish(KB_FW_FILE_ERROR, libraryText(why), false);
     }
-    if (!session.enterBootOfOne(args, error) || !session.open(args, error)) return out.finish(1, error, false);
+    const bool entered = session.enterBootOfModules(args, error);
+    for (const std::string& note : session.notes()) out.message(note);
+    std::string openError;
+    if (!session.open(args, openError)) return out.finish(1, entered ? openError : error, false);
+    if (!entered) {
+        session.giveBack(-1, out);
+        return out.finish(1, error, false);
+    }
     const int device = static_cast<int>(args.getInt("index", 0));
     if (session.devices() == 0) {
         out.message("no device runs its boot loader (--enter-boot starts it)");
-        return out.finish(KB_NO_DEVICE, "设备不存在", false);
+        return out.finish(KB_NO_DEVICE, libraryText(vexa::fwtext::kNoDevice.chinese), false);
     }
-    if (device < 0 || device >= session.devices())
+    if (device < 0 || device >= session.devices()) {
+        session.giveBack(-1, out);
         return usage("--index " + std::to_string(device) + ": the search found " +
                      std::to_string(session.devices()) + " device(s)");
+    }
     BootDeviceInfo info{};
     if (KB_GetDeviceInfo(device, &info) == 1) out.record(deviceRecord(device, info));
 
@@ -320,17 +493,41 @@ int upgrade(const Args& args, Output& out) {
     bar.end();
     char text[KB_ERR_TEXT_SIZE] = {};
     const int code = KB_GetErrInfo(device, text);
-    // The module starts its new firmware.
-    if (ok) KB_ResetDevice(device);
-    return out.finish(code, ok ? kDoneText : text, ok == 1);
+    // The module starts its new firmware; whatever this run switched goes back to its own.
+    session.giveBack(ok == 1 ? device : -1, out);
+    return out.finish(code, libraryText(ok == 1 ? vexa::fwtext::kDone.chinese : text), ok == 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The options of both commands; upgrade also draws its progress.
+std::vector<Option> bootOptions(bool upgrade) {
+    std::vector<Option> all = {
+        Option::text("plugin", "VEXA|ModBus", "the boot plug-in"),
+        Option::text("port", "P", "ModBus: the serial port"),
+        Option::number("baud", "B", 1, 4000000, "line speed (ModBus default 19200, rs: TARGET 9600)"),
+        Option::number("station", "S", 1, 247, "ModBus: the station (default 1)"),
+        Option::flag("ascii", "ASCII framing"),
+        Option::number("sub", "A", 1, 15, "VEXA: the sub module"),
+        Option::number("index", "N", 0, 299, "the device of the search"),
+        Option::flag("enter-boot", "first tell the devices to start their boot loaders"),
+    };
+    if (upgrade) all.push_back(Option::flag("no-progress", "draw no progress bar"));
+    else all.push_back(Option::flag("reset", "reset the devices shown, so they start the firmware they have"));
+    return all;
 }
 
 }  // namespace
 
 VEXACTL_COMMAND("upgrade",
                 "upgrade --plugin VEXA|ModBus [--port P --baud B | TARGET] [--index N] [--enter-boot] FILE",
-                "write new firmware into a module in its boot loader", upgrade);
-VEXACTL_COMMAND("boot-info", "boot-info --plugin VEXA|ModBus [--port P --baud B | TARGET] [--index N] [--enter-boot]",
-                "device and boot-loader version of modules in their boot loaders", bootInfo);
+                "write new firmware into a module in its boot loader", upgrade,
+                bootOptions(true));
+VEXACTL_COMMAND("boot-info",
+                "boot-info --plugin VEXA|ModBus [--port P --baud B | TARGET] [--index N] [--enter-boot] [--reset]",
+                "device and boot-loader version of modules in their boot loaders", bootInfo,
+                bootOptions(false));
 
 }  // namespace vexactl

@@ -225,6 +225,19 @@ int mbCommand(const Args& a, Output& out) {
 VEXACTL_COMMAND("mb",
                 "mb read|write coils|inputs|holding|input-regs --start A (--count N | --values V,..) "
                 "(--tcp HOST[:PORT] | --serial PATH [--baud N] [--ascii])",
-                "Modbus master quick checks through MbMaster", mbCommand);
+                "Modbus master quick checks through MbMaster", mbCommand,
+                {Option::number("start", "A", 0, 65535, "the first address"),
+                 Option::number("count", "N", 1, 2000, "read: how many"),
+                 Option::text("values", "V[,V...]", "write: the values, -32768..65535 each"),
+                 Option::number("unit", "U", 0, 255, "the unit id (default 1)"),
+                 Option::text("tcp", "HOST[:PORT]", "a Modbus TCP server (port 502 by default)"),
+                 Option::text("serial", "PATH", "a serial line"),
+                 Option::number("baud", "N", 1, 4000000, "serial: line speed (default 9600)"),
+                 Option::flag("ascii", "serial: ASCII framing"),
+                 Option::flag("rtu", "serial: RTU framing (the default)"),
+                 Option::text("parity", "none|odd|even", "serial: parity (default none)"),
+                 Option::number("data-bits", "N", 5, 8, "serial: data bits (default 8)"),
+                 Option::number("stop-bits", "N", 1, 2, "serial: stop bits (default 1)"),
+                 Option::number("timeout", "MS", 1, 60000, "how long a reply may take (default 1000)")});
 
 }  // namespace vexactl

@@ -1,4 +1,5 @@
 // Coupler commands: search, props, get, set, reboot.
+#include <arpa/inet.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -23,6 +24,11 @@ int finishSearch(Output& out, int found, int rc) {
 
 int searchEth(const Args& a, Output& out) {
     const std::string only = a.get("ip");
+    in_addr address{};
+    if (a.has("ip") && ::inet_pton(AF_INET, only.c_str(), &address) != 1) {
+        std::fprintf(stderr, "vexactl: '%s' is no IPv4 address\n", only.c_str());
+        return kUsage;
+    }
     if (!only.empty())
         KO_EthSearchByIP(only.c_str());
     else
@@ -186,10 +192,14 @@ int reboot(const Args& a, Output& out) {
 }  // namespace
 
 VEXACTL_COMMAND("search", "search eth [--ip A] | rs PORT --station N|A-B [--ascii] [--baud B] [--timeout MS] | hid",
-                "find couplers", search);
-VEXACTL_COMMAND("props", "props TARGET", "read every property of a coupler", props);
-VEXACTL_COMMAND("get", "get TARGET KEY", "read one coupler property", get);
-VEXACTL_COMMAND("set", "set TARGET KEY VALUE [--password P]", "change one coupler property and read it back", set);
-VEXACTL_COMMAND("reboot", "reboot TARGET", "restart a coupler", reboot);
+                "find couplers", search,
+                withTarget({Option::text("ip", "A", "eth: ask only the coupler at this address"),
+                            Option::stations("station", 1, 247, "rs: the station, or each of a range"),
+                            Option::number("timeout", "MS", 1, 60000, "rs: how long each station may take")}));
+VEXACTL_COMMAND("props", "props TARGET", "read every property of a coupler", props, withTarget());
+VEXACTL_COMMAND("get", "get TARGET KEY", "read one coupler property", get, withTarget());
+VEXACTL_COMMAND("set", "set TARGET KEY VALUE [--password P]", "change one coupler property and read it back", set,
+                withTarget({Option::text("password", "P", "the coupler's password, if it asks for one")}));
+VEXACTL_COMMAND("reboot", "reboot TARGET", "restart a coupler", reboot, withTarget());
 
 }  // namespace vexactl

@@ -372,8 +372,13 @@ int hidUpdate(const Args& a, Output& out) {
 }  // namespace
 
 VEXACTL_COMMAND("map", "map channels|show TARGET | map download TARGET --all|--clear|t|r:OFF:PDO:ADDR:REG:WORDS...",
-                "USB coupler CANopen mapping: list channels, read back, download and verify", map);
+                "USB coupler CANopen mapping: list channels, read back, download and verify", map,
+                {Option::flag("all", "download: every channel, side by side"),
+                 Option::flag("clear", "download: an empty mapping")});
 VEXACTL_COMMAND("hid-update", "hid-update TARGET IMAGE [--format fupf|raw] [--settle MS] [--no-progress]",
-                "download a firmware image to a USB coupler", hidUpdate);
+                "download a firmware image to a USB coupler", hidUpdate,
+                {Option::text("format", "fupf|raw", "how IMAGE is laid out (default fupf)"),
+                 Option::number("settle", "MS", 0, 60000, "wait for the coupler's restart into its update mode"),
+                 Option::flag("no-progress", "draw no progress bar")});
 
 }  // namespace vexactl

@@ -11,7 +11,6 @@
 #include "RackReader.h"
 #include "RackRestore.h"
 #include "SdkTarget.h"
-#include "sub/SubTables.h"
 
 namespace vexactl {
 
@@ -19,27 +18,16 @@ namespace {
 
 namespace rc = vexa::rackconfig;
 
-// The settings of a sub-module class, from the library's class table.
+// The settings of a sub-module class (what a submit writes), from the library's catalog.
 rc::ModuleKeys tableKeys() {
     rc::ModuleKeys k;
     k.settingKeys = [](int type, int hardVer) {
         std::vector<std::string> keys;
-        const vexa::SubClassRow* row =
-            vexa::FindSubClass(static_cast<std::uint16_t>(type), static_cast<std::uint16_t>(hardVer));
-        if (!row) return keys;
-        for (const auto& table : row->items)
-            for (const auto& item : table) {
-                if (item.role != vexa::ItemRole::Setting) continue;
-                for (int ch = 0; ch < (item.channels ? item.channels : 1); ++ch)
-                    keys.push_back(vexa::ItemKey(item, ch));
-            }
+        for (auto& key : subClassKeys(type, hardVer, false))
+            if (key.role == KO_ROLE_SETTING) keys.push_back(std::move(key.key));
         return keys;
     };
-    k.className = [](int type, int hardVer) -> std::string {
-        const vexa::SubClassRow* row =
-            vexa::FindSubClass(static_cast<std::uint16_t>(type), static_cast<std::uint16_t>(hardVer));
-        return row ? row->className : "";
-    };
+    k.className = subClassName;
     return k;
 }
 
@@ -235,10 +223,14 @@ int restore(const Args& a, Output& out) {
 }  // namespace
 
 VEXACTL_COMMAND("backup", "backup TARGET FILE", "save the settings of a coupler and its sub modules to a JSON file",
-                backup);
+                backup, withTarget());
 VEXACTL_COMMAND("compare", "compare TARGET FILE",
-                "show what differs between a backup and the rack; exit 1 when anything does", compare);
+                "show what differs between a backup and the rack; exit 1 when anything does", compare, withTarget());
 VEXACTL_COMMAND("restore", "restore TARGET FILE [--yes] [--confirm-slot N,..] [--identity KEY,..] [--password P]",
-                "show what a backup would change, and with --yes write it and read it back", restore);
+                "show what a backup would change, and with --yes write it and read it back", restore,
+                withTarget({Option::flag("yes", "write; without it only the plan is shown"),
+                            Option::text("confirm-slot", "N,..", "write these slots even where the module differs"),
+                            Option::text("identity", "KEY,..", "write these identity keys too"),
+                            Option::text("password", "P", "the coupler's password, if it asks for one")}));
 
 }  // namespace vexactl

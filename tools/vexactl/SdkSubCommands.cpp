@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "SdkTarget.h"
-#include "sub/SubTables.h"
 
 namespace vexactl {
 
@@ -34,15 +33,14 @@ bool slotAt(KO_HANDLE h, int index, Slot& s) {
 }
 
 bool slotWithAddress(KO_HANDLE h, int address, Slot& s) {
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < KO_SUB_SLOTS; ++i)
         if (slotAt(h, i, s) && s.address == address) return true;
     return false;
 }
 
-const char* className(const Slot& s) {
-    const vexa::SubClassRow* row =
-        vexa::FindSubClass(static_cast<std::uint16_t>(s.type), static_cast<std::uint16_t>(s.hardVer));
-    return row ? row->className : "(no class)";
+std::string className(const Slot& s) {
+    std::string name = subClassName(s.type, s.hardVer);
+    return name.empty() ? "(no class)" : name;
 }
 
 // The coupler of positional[0] and its sub module at positional[1], opened; on failure the
@@ -93,9 +91,9 @@ bool openSub(const Args& a, Output& out, OpenSub& o, int& status) {
 std::vector<std::string> keysToShow(const Args& a, const Slot& s, bool data, std::size_t firstKeyArg) {
     if (a.positional.size() > firstKeyArg)
         return std::vector<std::string>(a.positional.begin() + static_cast<long>(firstKeyArg), a.positional.end());
-    const vexa::SubClassRow* row =
-        vexa::FindSubClass(static_cast<std::uint16_t>(s.type), static_cast<std::uint16_t>(s.hardVer));
-    return row ? vexa::SubClassKeys(*row, data) : std::vector<std::string>{};
+    std::vector<std::string> keys;
+    for (auto& k : subClassKeys(s.type, s.hardVer, data)) keys.push_back(std::move(k.key));
+    return keys;
 }
 
 void showKeys(KO_SUBHANDLE sub, const std::vector<std::string>& keys, bool data, Output& out) {
@@ -112,7 +110,7 @@ int subs(const Args& a, Output& out) {
     int rc = RC_OK;
     KO_HANDLE h = openTarget(t, rc);
     if (!h) return failedOpen(out, t, rc);
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < KO_SUB_SLOTS; ++i) {
         Slot s;
         if (!slotAt(h, i, s)) continue;
         char serial[12];
@@ -154,13 +152,8 @@ int subData(const Args& a, Output& out) {
 // True when `key` is a process input of the slot's class: the module measures it, so a write
 // would be taken and then overwritten by the next measurement.
 bool isInput(const Slot& slot, const std::string& key) {
-    const vexa::SubClassRow* row =
-        vexa::FindSubClass(static_cast<std::uint16_t>(slot.type), static_cast<std::uint16_t>(slot.hardVer));
-    if (!row) return false;
-    for (const auto& table : row->items)
-        for (const auto& item : table)
-            for (int ch = 0; ch < (item.channels ? item.channels : 1); ++ch)
-                if (vexa::ItemKey(item, ch) == key) return item.role == vexa::ItemRole::Input;
+    for (const auto& k : subClassKeys(slot.type, slot.hardVer, true))
+        if (k.key == key) return k.role == KO_ROLE_INPUT;
     return false;
 }
 
@@ -199,12 +192,14 @@ int subReboot(const Args& a, Output& out) {
 
 }  // namespace
 
-VEXACTL_COMMAND("subs", "subs TARGET", "list a coupler's sub modules", subs);
-VEXACTL_COMMAND("sub-props", "sub-props TARGET ADDR [KEY...]", "read a sub module's settings as texts", subProps);
+VEXACTL_COMMAND("subs", "subs TARGET", "list a coupler's sub modules", subs, withTarget());
+VEXACTL_COMMAND("sub-props", "sub-props TARGET ADDR [KEY...]", "read a sub module's settings as texts", subProps,
+                withTarget());
 VEXACTL_COMMAND("sub-data", "sub-data TARGET ADDR [KEY...]", "read a sub module's process values as texts",
-                subData);
+                subData, withTarget());
 VEXACTL_COMMAND("sub-set", "sub-set TARGET ADDR KEY VALUE [--data]",
-                "change one sub-module setting (or, with --data, a process value) and read it back", subSet);
-VEXACTL_COMMAND("sub-reboot", "sub-reboot TARGET ADDR", "restart a sub module", subReboot);
+                "change one sub-module setting (or, with --data, a process value) and read it back", subSet,
+                withTarget({Option::flag("data", "KEY is a process value, not a setting")}));
+VEXACTL_COMMAND("sub-reboot", "sub-reboot TARGET ADDR", "restart a sub module", subReboot, withTarget());
 
 }  // namespace vexactl

@@ -40,8 +40,34 @@ constexpr ResultName kResultNames[] = {
     {RC_HID_NOT_OK, "RC_HID_NOT_OK", "the USB coupler did not accept the request"},
     {RC_HID_NO_REPLY, "RC_HID_NO_REPLY", "no reply from the USB coupler"},
     {RC_RECORD_TOO_SMALL, "RC_RECORD_TOO_SMALL", "the record is too small"},
+    {RC_TYPE_UNKNOWN, "RC_TYPE_UNKNOWN", "no class serves this sub-module type"},
+    {RC_INVALID_PARAM, "RC_INVALID_PARAM", "an argument is missing or out of range"},
+    {RC_BUFFER_TOO_SMALL, "RC_BUFFER_TOO_SMALL", "the text does not fit the buffer"},
     {RC_FAILED, "RC_FAILED", "refused: a bad value, handle or argument"},
 };
+
+// Type codes a coupler reports while its boot loader runs (older firmware: 9999 decimal).
+constexpr int kBootLoaderTypes[] = {0x9999, 0x270F};
+// The last search found the coupler, but in its boot loader.
+bool g_inBootLoader = false;
+
+bool bootLoaderType(int type) {
+    for (int t : kBootLoaderTypes)
+        if ((type & 0xFFFF) == t) return true;
+    return false;
+}
+
+std::string bootLoaderAdvice(const Target& t) {
+    if (t.kind == KO_KIND_SERIAL) {
+        const std::string where = "--plugin ModBus --port " + t.address + " --station " + std::to_string(t.station) +
+                                  " --baud " + std::to_string(t.baud);
+        return "the coupler at station " + std::to_string(t.station) + " on " + t.address +
+               " runs its boot loader, not its application (vexactl boot-info " + where +
+               "; vexactl upgrade " + where + " FILE, or boot-info ... --reset to start the firmware it has)";
+    }
+    return "the coupler " + (t.address.empty() ? std::string("found") : "at " + t.address) +
+           " runs its boot loader, not its application (vexactl upgrade ... FILE, or a reset)";
+}
 
 const ResultName* resultRow(int rc) {
     for (const auto& r : kResultNames)
@@ -62,6 +88,7 @@ const char* sdkResultMeaning(int rc) {
 }
 
 std::string whyNotOpened(const Target& t, int rc) {
+    if (g_inBootLoader) return bootLoaderAdvice(t);
     switch (t.kind) {
         case KO_KIND_ETHERNET: return "no coupler answered at " + t.address;
         case KO_KIND_SERIAL: {
@@ -97,15 +124,17 @@ const char* const* mainKeys(int kind, int& count) {
     return keys.data();
 }
 
+std::vector<Option> withTarget(std::vector<Option> more) {
+    std::vector<Option> all = {Option::number("baud", "B", 1, 4000000, "line speed of an rs: target (default 9600)"),
+                               Option::flag("ascii", "ASCII framing for an rs: target")};
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+}
+
 bool parseTarget(const std::string& text, const Args& args, Target& out) {
     out = Target{};
     out.baud = static_cast<int>(args.getInt("baud", 9600));
     out.framing = args.has("ascii") ? 1 : 0;
-    // A line speed that is no number would otherwise become the default without a word.
-    if (args.has("baud") && (args.getInt("baud", -1) <= 0 || args.getInt("baud", -1) > 4000000)) {
-        std::fprintf(stderr, "vexactl: --baud '%s' is no line speed\n", args.get("baud").c_str());
-        return false;
-    }
     if (text.rfind("eth:", 0) == 0 && text.size() > 4) {
         out.kind = KO_KIND_ETHERNET;
         out.address = text.substr(4);
@@ -121,8 +150,11 @@ bool parseTarget(const std::string& text, const Args& args, Target& out) {
         if (colon > 3) {
             out.kind = KO_KIND_SERIAL;
             out.address = text.substr(3, colon - 3);
-            out.station = std::atoi(text.c_str() + colon + 1);
-            if (out.station >= 1 && out.station <= 247) return true;
+            // The whole rest is the station: "rs:PORT:4x" names none.
+            char* end = nullptr;
+            const long station = std::strtol(text.c_str() + colon + 1, &end, 10);
+            out.station = static_cast<int>(station);
+            if (end != text.c_str() + colon + 1 && *end == '\0' && station >= 1 && station <= 247) return true;
         }
     }
     if (text == "hid" || text.rfind("hid:", 0) == 0) {
@@ -136,12 +168,22 @@ bool parseTarget(const std::string& text, const Args& args, Target& out) {
 }
 
 KO_HANDLE openTarget(const Target& t, int& rc) {
+    // A coupler in its boot loader answers the search, but none of the requests of its
+    // application: it is not operated, and whyNotOpened() says why.
+    g_inBootLoader = false;
+    auto inBoot = [&](int type) {
+        if (!bootLoaderType(type)) return false;
+        g_inBootLoader = true;
+        rc = RC_OPEN_FAILED;
+        return true;
+    };
     if (t.kind == KO_KIND_ETHERNET) {
         KO_EthSearchByIP(t.address.c_str());
         char ip[KO_IP_TEXT_SIZE], mac[KO_MAC_TEXT_SIZE];
         int hard, type, mode, flags, extra;
         while ((rc = KO_EthGetSearchDev(ip, mac, &hard, &type, &mode, &flags, &extra)) == RC_OK) {
             if (t.address == ip) {
+                if (inBoot(type)) return nullptr;
                 KO_HANDLE h = KO_EthSetOperateDev(ip, mac, type, mode);
                 rc = h ? RC_OK : RC_FAILED;
                 return h;
@@ -156,7 +198,7 @@ KO_HANDLE openTarget(const Target& t, int& rc) {
         short manufacturer, type, mode, hard, soft;
         int serial;
         rc = KO_RSGetSearch(&addr, &manufacturer, &type, &mode, &hard, &soft, &serial);
-        if (rc != RC_OK) return nullptr;
+        if (rc != RC_OK || inBoot(type)) return nullptr;
         KO_HANDLE h = KO_RSSetOperateDev(static_cast<unsigned char>(addr), static_cast<unsigned short>(type),
                                          static_cast<unsigned short>(mode), t.framing, t.address.c_str(), t.baud, 8,
                                          0, 0, 1, 1, 0, 0, 1000);
@@ -169,6 +211,7 @@ KO_HANDLE openTarget(const Target& t, int& rc) {
     int serial;
     while ((rc = KO_HIDGetSearchDev(path, &manufacturer, &type, &mode, &hard, &soft, &serial)) == RC_OK) {
         if (t.address.empty() || t.address == path) {
+            if (inBoot(type)) return nullptr;
             KO_HANDLE h = KO_HIDSetOperateDev(path, static_cast<unsigned short>(type), 0);
             rc = h ? RC_OK : RC_OPEN_FAILED;
             return h;
@@ -178,6 +221,21 @@ KO_HANDLE openTarget(const Target& t, int& rc) {
 }
 
 int finishSdk(Output& out, int rc) { return out.finish(rc, sdkResultName(rc), rc == RC_OK, sdkResultMeaning(rc)); }
+
+std::string subClassName(int type, int hardVer) {
+    char name[KO_TEXT_SIZE];
+    return KO_GetSubClassName(type, hardVer, name, sizeof name) == RC_OK ? name : "";
+}
+
+std::vector<SubKey> subClassKeys(int type, int hardVer, bool data) {
+    std::vector<SubKey> keys;
+    char key[KO_TEXT_SIZE];
+    int role = 0;
+    // Bounded by the catalog: it ends with RC_NO_MORE (or an error for a type it lacks).
+    for (int i = 0; KO_GetSubClassKey(type, hardVer, data ? 1 : 0, i, key, sizeof key, &role) == RC_OK; ++i)
+        keys.push_back({key, role});
+    return keys;
+}
 
 std::string hex4(int v) {
     char b[8];

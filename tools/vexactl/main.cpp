@@ -1,12 +1,17 @@
-// vexactl COMMAND [ARGS] [--json] [--name value | --flag]...
+// vexactl COMMAND [ARGS] [--json] [--name value | --name=value | --flag]...
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "Cli.h"
 
 namespace {
+
+using vexactl::Command;
+using vexactl::Option;
 
 // The command list: on stdout when asked for (so it pages and greps), on stderr after a mistake.
 void usage(std::FILE* to) {
@@ -17,41 +22,127 @@ void usage(std::FILE* to) {
     std::fprintf(to, "\nvexactl COMMAND --help shows one command.\n");
 }
 
-// The numeric options every command reads, with what they can be. A value that is no number or
-// out of range is a usage mistake: taken as the default it would act on another device or
-// module than the one named.
-struct NumericOption {
-    const char* name;
-    long lo, hi;
-};
-constexpr NumericOption kNumericOptions[] = {
-    {"baud", 1, 4000000}, {"station", 1, 247}, {"index", 0, 299},     {"sub", 1, 15},
-    {"unit", 0, 255},     {"start", 0, 65535}, {"count", 1, 2000},    {"timeout", 1, 60000},
-    {"settle", 0, 60000}, {"data-bits", 5, 8}, {"stop-bits", 1, 2},
-};
-
-bool inRange(const std::string& text, long lo, long hi) {
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 0);
-    return !text.empty() && end && *end == '\0' && v >= lo && v <= hi;
+const Command* findCommand(const std::string& name) {
+    for (const auto& c : vexactl::commands())
+        if (c.name == name) return &c;
+    return nullptr;
 }
 
-// "" when every numeric option holds a number it may hold; else the complaint.
-std::string badNumericOption(const vexactl::Args& args) {
-    for (const auto& o : kNumericOptions) {
-        if (!args.has(o.name)) continue;
-        const std::string v = args.get(o.name);
-        bool ok = inRange(v, o.lo, o.hi);
-        // A station may also be a range "A-B" (an RS-485 search).
-        const auto dash = v.find('-');
-        if (!ok && std::string(o.name) == "station" && dash != std::string::npos && dash > 0)
-            ok = inRange(v.substr(0, dash), o.lo, o.hi) && inRange(v.substr(dash + 1), o.lo, o.hi);
-        if (!ok)
-            return "--" + std::string(o.name) + " '" + v + "': a number from " + std::to_string(o.lo) + " to " +
-                   std::to_string(o.hi);
+// One command: its usage, what it does and each option it takes.
+void commandHelp(const Command& c) {
+    std::printf("usage: vexactl %s\n  %s\n\noptions:\n", c.usage.c_str(), c.help.c_str());
+    auto line = [](const std::string& left, const std::string& help) {
+        std::printf("  %-22s %s\n", left.c_str(), help.c_str());
+    };
+    for (const Option& o : c.options) {
+        std::string help = o.help;
+        if (o.kind == Option::Number || o.kind == Option::Stations)
+            help += " [" + std::to_string(o.lo) + ".." + std::to_string(o.hi) + "]";
+        line("--" + std::string(o.name) + (o.kind == Option::Flag ? "" : " " + std::string(o.value)), help);
     }
-    return "";
+    line("--json", "the output as one JSON object");
+    line("--help", "this text");
 }
+
+// The positionals, each word as written: an option bound to a list would split "[a,b]" at its
+// commas.
+constexpr int kMostWords = 1 << 16;
+
+// The command line as CLI11 reads it: one subcommand per command, built from its option table.
+class Parser {
+public:
+    Parser() {
+        app_.require_subcommand(1);  // also keeps a word that names a command a plain argument of another
+        app_.fallthrough();          // --json anywhere on the line
+        app_.add_flag("--json", json_);
+        for (const auto& c : vexactl::commands()) {
+            CLI::App* sub = app_.add_subcommand(c.name, c.help);
+            sub->add_option("args")->expected(kMostWords)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+            for (const Option& o : c.options) {
+                const std::string name = "--" + std::string(o.name);
+                if (o.kind == Option::Flag) {
+                    sub->add_flag(name);
+                    continue;
+                }
+                // Given twice, the last one counts.
+                sub->add_option(name)
+                    ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+                    ->check(CLI::Validator([o](std::string& v) { return vexactl::badValue(o, v); }, o.value));
+            }
+        }
+    }
+
+    // The command and its arguments; null after a usage mistake or a request for help, with
+    // `status` set and the text printed.
+    const Command* parse(int argc, char** argv, vexactl::Args& args, int& status) {
+        try {
+            app_.parse(argc, argv);
+        } catch (const CLI::CallForHelp&) {
+            status = vexactl::kOk;
+            if (const Command* c = chosen())
+                commandHelp(*c);
+            else
+                usage(stdout);
+            return nullptr;
+        } catch (const CLI::ParseError& e) {
+            status = vexactl::kUsage;
+            const Command* c = chosen();
+            if (!c) {
+                const auto rest = app_.remaining();
+                if (!rest.empty() && rest.front()[0] != '-')
+                    std::fprintf(stderr, "vexactl: unknown command '%s'\n\n", rest.front().c_str());
+                else
+                    std::fprintf(stderr, "vexactl: %s\n\n", e.what());
+                usage(stderr);
+                return nullptr;
+            }
+            std::fprintf(stderr, "vexactl %s: %s\nusage: vexactl %s\n", c->name.c_str(), complaint(e, *c).c_str(),
+                         c->usage.c_str());
+            return nullptr;
+        }
+        const Command* c = chosen();
+        const CLI::App* sub = app_.get_subcommands().front();
+        args.json = json_;
+        args.positional = sub->get_option("args")->results();
+        for (const Option& o : c->options) {
+            const CLI::Option* given = sub->get_option("--" + std::string(o.name));
+            if (given->count() == 0) continue;
+            if (o.kind != Option::Flag)
+                args.options[o.name] = given->results().back();
+            else if (given->as<bool>())
+                args.options[o.name] = "1";
+        }
+        return c;
+    }
+
+private:
+    const Command* chosen() const {
+        const auto subs = app_.get_subcommands();
+        return subs.empty() ? nullptr : findCommand(subs.front()->get_name());
+    }
+
+    // What was wrong, naming the option and what it takes.
+    std::string complaint(const CLI::ParseError& e, const Command& c) const {
+        const std::string what = e.what();
+        if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
+            std::string words;
+            for (const auto& w : app_.remaining(true)) words += " " + w;
+            return "takes no option" + words + " (vexactl " + c.name + " --help lists its options)";
+        }
+        // CLI11 starts these texts with the option's name: "--station: ...".
+        const std::string name = what.substr(0, what.find(':'));
+        if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
+            for (const Option& o : c.options)
+                if (name == "--" + std::string(o.name)) return name + " needs " + vexactl::takes(o);
+        }
+        if (dynamic_cast<const CLI::ValidationError*>(&e) && what.compare(name.size(), 2, ": ") == 0)
+            return name + " " + what.substr(name.size() + 2);  // "--station 'abc' is not a number from 1 to 247"
+        return what;
+    }
+
+    CLI::App app_{"vexactl"};
+    bool json_ = false;
+};
 
 }  // namespace
 
@@ -60,51 +151,22 @@ int main(int argc, char** argv) {
         usage(stderr);
         return vexactl::kUsage;
     }
-    if (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "help")) {
-        usage(stdout);
+    if (!std::strcmp(argv[1], "help")) {
+        const Command* c = argc > 2 ? findCommand(argv[2]) : nullptr;
+        if (c)
+            commandHelp(*c);
+        else
+            usage(stdout);
         return vexactl::kOk;
     }
     vexactl::Args args;
-    for (int i = 2; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--json") {
-            args.json = true;
-        } else if (a.rfind("--", 0) == 0 && a.size() > 2) {
-            std::string name = a.substr(2), value = "1";
-            auto eq = name.find('=');
-            if (eq != std::string::npos) {
-                value = name.substr(eq + 1);
-                name = name.substr(0, eq);
-            } else if (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) {
-                // Flags that take no value are listed here; every other option takes the next word.
-                static const char* const kFlags[] = {"ascii", "rtu",        "data-only", "all",
-                                                     "help",  "no-progress", "enter-boot", "yes", "clear"};
-                bool isFlag = false;
-                for (auto* f : kFlags) isFlag = isFlag || name == f;
-                if (!isFlag) value = argv[++i];
-            }
-            args.options[name] = value;
-        } else {
-            args.positional.push_back(a);
-        }
-    }
-    for (const auto& c : vexactl::commands()) {
-        if (c.name != argv[1]) continue;
-        if (args.has("help")) {
-            std::printf("usage: vexactl %s\n  %s\n", c.usage.c_str(), c.help.c_str());
-            return vexactl::kOk;
-        }
-        if (const std::string bad = badNumericOption(args); !bad.empty()) {
-            std::fprintf(stderr, "vexactl: %s\nusage: vexactl %s\n", bad.c_str(), c.usage.c_str());
-            return vexactl::kUsage;
-        }
-        vexactl::Output out(args.json);
-        int status = c.run(args, out);
-        // A mistake in the arguments always says what the command takes.
-        if (status == vexactl::kUsage) std::fprintf(stderr, "usage: vexactl %s\n", c.usage.c_str());
-        return status;
-    }
-    std::fprintf(stderr, "vexactl: unknown command '%s'\n\n", argv[1]);
-    usage(stderr);
-    return vexactl::kUsage;
+    int status = vexactl::kOk;
+    Parser parser;
+    const Command* c = parser.parse(argc, argv, args, status);
+    if (!c) return status;
+    vexactl::Output out(args.json);
+    status = c->run(args, out);
+    // A mistake in the arguments always says what the command takes.
+    if (status == vexactl::kUsage) std::fprintf(stderr, "usage: vexactl %s\n", c->usage.c_str());
+    return status;
 }

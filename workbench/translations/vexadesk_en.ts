@@ -805,10 +805,6 @@
         <translation>Upgrade</translation>
     </message>
     <message>
-        <source>升级完成</source>
-        <translation>Upgrade finished</translation>
-    </message>
-    <message>
         <source>打开设备失败</source>
         <translation>Opening the device failed</translation>
     </message>

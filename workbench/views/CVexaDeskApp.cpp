@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLocale>
 #include <QTimer>
 #include <QTranslator>
 
@@ -56,7 +57,10 @@ bool CVexaDeskApp::parseArgs(const QStringList& args, StartOptions& out, QString
 void CVexaDeskApp::loadTranslations() {
     const auto& langs = global_->Languages();
     int sel = global_->Selected();
-    if (sel < 0 || sel >= static_cast<int>(langs.size()) || langs[sel].qmFile.empty()) return;
+    if (sel < 0 || sel >= static_cast<int>(langs.size())) return;
+    // The upgrade library's dialog shows the library's texts in the language chosen here.
+    if (!langs[sel].locale.empty()) QLocale::setDefault(QLocale(QString::fromStdString(langs[sel].locale)));
+    if (langs[sel].qmFile.empty()) return;
     auto t = std::make_unique<QTranslator>();
     QString file = QString::fromStdString(vexa::appPath("language/" + langs[sel].qmFile));
     if (t->load(file)) {

@@ -2,8 +2,10 @@
 // Small socket helpers shared by every transport: descriptor ownership, poll() waits with
 // deadlines, and the address used for an Ethernet broadcast.
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vexa {
 
@@ -43,5 +45,16 @@ std::string formatIPv4(std::uint32_t netOrder);
 // The address an Ethernet search sends to when no peer is given: VEXA_ETH_BROADCAST when set,
 // else 255.255.255.255.
 std::string ethBroadcastAddress();
+
+// The interfaces a datagram to 255.255.255.255 goes out on: every one that is up, can broadcast
+// and has an IPv4 address, loopback excepted. Indexes, each once.
+std::vector<unsigned> broadcastInterfaces();
+
+// Sends one datagram to 255.255.255.255:`port` out of each of broadcastInterfaces(). The kernel
+// sends a limited broadcast by the default route only (none: ENETUNREACH), so couplers on a
+// second network card, or on a machine without a gateway, would never hear a plain sendto.
+// Falls back to that plain sendto where no interface qualifies. Returns `len` when at least one
+// went out, else -1 with errno set.
+long sendBroadcastEveryInterface(int fd, const void* buf, std::size_t len, std::uint16_t port);
 
 }  // namespace vexa

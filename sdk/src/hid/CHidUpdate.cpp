@@ -1,6 +1,6 @@
 #include "CHidUpdate.h"
 
-#include "transfer/TestSetting.h"
+#include "platform/TestKnobs.h"
 
 #include <algorithm>
 #include <chrono>
@@ -33,7 +33,7 @@ void report(KO_PROGRESSPROC progress, int percent) {
 }  // namespace
 
 int CHidUpdate::RetryWaitMs() {
-    return testSettingMs("VEXA_TEST_HID_RETRY_MS", kDefaultRetryWaitMs, 0, kDefaultRetryWaitMs);
+    return testSettingMs(kKnobHidRetryMs, kDefaultRetryWaitMs, 0, kDefaultRetryWaitMs);
 }
 
 int CHidUpdate::exchange(CHidLink& link, const std::uint8_t* request, int len, int number) {

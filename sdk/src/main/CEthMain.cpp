@@ -1,11 +1,10 @@
 #include "CEthMain.h"
 
-#include <cstdio>
-
 #include "ValueFormat.h"
-#include "transfer/TestSetting.h"
+#include "platform/TestKnobs.h"
 #include "msg/CEthMsg.h"
 #include "transfer/CEthTransfer.h"
+#include "wire/Coupler.h"
 
 namespace vexa {
 
@@ -32,17 +31,9 @@ constexpr PropertyDef kEthProperties[] = {
     {"MAIN_SOFT_1_VER", 1, 247, 1, kFmtByteDec},
 };
 
-bool parseMac(const char* text, std::uint8_t out[6]) {
-    unsigned b[6];
-    if (!text || std::sscanf(text, "%2x:%2x:%2x:%2x:%2x:%2x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]) != 6)
-        return false;
-    for (int i = 0; i < 6; ++i) out[i] = static_cast<std::uint8_t>(b[i]);
-    return true;
-}
-
 }  // namespace
 
-int CEthMain::OperateTimeoutMs() { return testSettingMs("VEXA_TEST_ETH_TIMEOUT_MS", kOperateTimeoutMs); }
+int CEthMain::OperateTimeoutMs() { return testSettingMs(kKnobEthTimeoutMs, kOperateTimeoutMs); }
 
 CEthMain::CEthMain() {
     kind_ = kTransferEthernet;
@@ -62,7 +53,7 @@ void CEthMain::BuildDeviceBlocks() {
 }
 
 bool CEthMain::OpenEth(int, int, const char* ip, const char* mac, int, int, int timeout) {
-    if (!ip || !parseMac(mac, mac_)) return false;
+    if (!ip || !wire::parseMac(mac, mac_)) return false;
     static_cast<CEthMsg&>(*msg_).setMac(mac_);
     transfer_->SetEthernet(kTransferEthernet, ip, kPort, 0, timeout);
     return transfer_->Open() != 0;

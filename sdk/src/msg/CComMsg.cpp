@@ -3,29 +3,27 @@
 #include <cstring>
 
 #include "FrameChecks.h"
-#include "ModbusCodec.h"
 #include "vexa_rc.h"
+#include "wire/Coupler.h"
+#include "wire/Modbus.h"
 
 namespace vexa {
 
 namespace {
 
-constexpr std::uint8_t kMagic[4] = {'K', 'V', 'M', 'B'};
-constexpr std::uint8_t kFnSearch = 0x46;
-constexpr std::uint8_t kFnPrivate = 0x47;
-constexpr std::uint8_t kFnReadRegs = 0x03;
-constexpr std::uint8_t kFnWriteRegs = 0x10;
-
-enum SubFunction : std::uint8_t {
-    kSfStation = 0x01,     // with 0x46
-    kSfSubSearch = 0x02,   // with 0x46
-    kSfReadMain = 0x01,
-    kSfWriteMain = 0x02,
-    kSfReboot = 0x03,
-    kSfReadSubProp = 0x04,
-    kSfWriteSubProp = 0x05,
-    kSfRebootSub = 0x06,
-};
+constexpr const std::uint8_t (&kMagic)[4] = wire::kPrivateMagic;
+using wire::kFnPrivate;
+using wire::kFnSearch;
+constexpr std::uint8_t kFnReadRegs = wire::kFnReadRegisters;
+constexpr std::uint8_t kFnWriteRegs = wire::kFnWriteRegisters;
+using wire::kSfReadMain;
+using wire::kSfReadSubProp;
+using wire::kSfReboot;
+using wire::kSfRebootSub;
+using wire::kSfStation;
+using wire::kSfSubSearch;
+using wire::kSfWriteMain;
+using wire::kSfWriteSubProp;
 
 constexpr int kSubBlockRegisters = 32;  // registers per sub-module block
 constexpr int kSubEntryBytes = 16;
@@ -33,19 +31,14 @@ constexpr int kStationReplyBytes = 22;
 
 }  // namespace
 
+wire::SerialMode CComMsg::wireMode() const {
+    return framing_ == kFramingAscii ? wire::SerialMode::Ascii : wire::SerialMode::Rtu;
+}
+
 int CComMsg::finish() {
-    if (framing_ == kFramingRtu) {
-        std::uint16_t crc = mb::crc16(send_.data(), send_.size());
-        send_.push_back(static_cast<std::uint8_t>(crc));
-        send_.push_back(static_cast<std::uint8_t>(crc >> 8));
-    } else {
-        std::vector<std::uint8_t> ascii{':'};
-        for (std::uint8_t b : send_) mb::appendHex(ascii, b);
-        mb::appendHex(ascii, mb::lrc(send_.data(), send_.size()));
-        ascii.push_back('\r');
-        ascii.push_back('\n');
-        send_.swap(ascii);
-    }
+    std::vector<std::uint8_t> body;
+    body.swap(send_);
+    wire::frameSerial(wireMode(), nullptr, 0, body.data(), body.size(), send_);
     return static_cast<int>(send_.size());
 }
 
@@ -53,9 +46,7 @@ int CComMsg::privateFrame(int address, int function, int subFunction) {
     beginFrame(function);
     subFunction_ = subFunction;
     reqAddress_ = address & 0xFF;
-    send_ = {static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(function)};
-    send_.insert(send_.end(), kMagic, kMagic + 4);
-    send_.push_back(static_cast<std::uint8_t>(subFunction));
+    wire::serialPrivate(send_, address, static_cast<std::uint8_t>(function), static_cast<std::uint8_t>(subFunction));
     return 0;
 }
 
@@ -155,12 +146,7 @@ int CComMsg::subWrite(int subAddr, int startReg, int lengthBytes, const std::uin
     } else {
         privateFrame(subAddr, kFnPrivate, kSfWriteSubProp);
     }
-    std::uint8_t p[4];
-    putBe16(p, static_cast<std::uint32_t>(startReg));
-    putBe16(p + 2, static_cast<std::uint32_t>(lengthBytes / 2));
-    send_.insert(send_.end(), p, p + 4);
-    send_.push_back(static_cast<std::uint8_t>(lengthBytes));
-    send_.insert(send_.end(), data, data + lengthBytes);
+    wire::appendRegisterWrite(send_, startReg, data, lengthBytes);
     return finish();
 }
 
@@ -187,24 +173,13 @@ int CComMsg::SetWriteSubDataByAddrMsg(int subAddr, int startReg, int lengthBytes
 
 bool CComMsg::decode() {
     frame_.clear();
-    const std::uint8_t* r = recv_;
-    int n = recvLen_;
-    if (framing_ == kFramingRtu) {
-        // Address, function, at least a CRC: anything shorter is not a frame (FF FF would
-        // otherwise pass as the CRC of nothing).
-        if (n < 4) return false;
-        std::uint16_t crc = mb::crc16(r, static_cast<size_t>(n - 2));
-        if (r[n - 2] != static_cast<std::uint8_t>(crc) || r[n - 1] != static_cast<std::uint8_t>(crc >> 8)) return false;
-        frame_.assign(r, r + n - 2);
-        return true;
-    }
-    // ':' hex... CR LF, with an even number of hex digits.
-    if (n < 1 + 6 + 2 || r[0] != ':' || r[n - 2] != '\r' || r[n - 1] != '\n') return false;
-    std::vector<std::uint8_t> bin(static_cast<size_t>(n - 3) / 2);
-    if (mb::decodeHex(r + 1, n - 3, bin.data(), static_cast<int>(bin.size())) < 0) return false;
-    if (mb::lrc(bin.data(), bin.size() - 1) != bin.back()) return false;
-    bin.pop_back();
-    frame_.swap(bin);
+    std::uint8_t scratch[kRecvCapacity / 2];
+    const std::uint8_t* data = nullptr;
+    std::size_t len = 0;
+    if (recvLen_ < 0 || wire::unframeSerial(wireMode(), recv_, static_cast<std::size_t>(recvLen_), scratch,
+                                            sizeof scratch, data, len) != wire::FrameCheck::Ok)
+        return false;
+    frame_.assign(data, data + len);
     return true;
 }
 

@@ -2,6 +2,7 @@
 // RS-485 coupler frames: Modbus RTU (CRC-16) or ASCII (':' hex LRC CR LF), with the private
 // functions 0x46/0x47 that carry "KVMB" and a sub-function byte.
 #include "CVEXAMsg.h"
+#include "wire/Modbus.h"
 
 namespace vexa {
 
@@ -49,6 +50,7 @@ protected:
     int parseReply(Reply& out) override;
 
 private:
+    wire::SerialMode wireMode() const;
     int finish();  // appends CRC or converts to ASCII; returns the frame length
     int privateFrame(int address, int function, int subFunction);
     int subRead(int subAddr, int block, int startReg, int lengthBytes, bool data);

@@ -5,25 +5,24 @@
 
 #include "FrameChecks.h"
 #include "vexa_rc.h"
+#include "wire/Coupler.h"
 
 namespace vexa {
 
 namespace {
 
-enum EthCommand : std::uint8_t {
-    kReadMain = 0x01,
-    kWriteMain = 0x02,
-    kSearchSub = 0x03,
-    kReadSub = 0x04,
-    kWriteSubData = 0x05,
-    kReboot = 0x06,
-    kRebootSub = 0x07,
-    kWriteSubProp = 0x09,
-};
+constexpr std::uint8_t kReadMain = wire::kEthReadMain;
+constexpr std::uint8_t kWriteMain = wire::kEthWriteMain;
+constexpr std::uint8_t kSearchSub = wire::kEthSearchSub;
+constexpr std::uint8_t kReadSub = wire::kEthReadSub;
+constexpr std::uint8_t kWriteSubData = wire::kEthWriteSubData;
+constexpr std::uint8_t kReboot = wire::kEthReboot;
+constexpr std::uint8_t kRebootSub = wire::kEthRebootSub;
+constexpr std::uint8_t kWriteSubProp = wire::kEthWriteSubProp;
 
 constexpr int kPasswordBytes = 16;
-constexpr int kSubRecords = 8;
-constexpr int kSubRecordBytes = 15;
+constexpr int kSubRecords = wire::kEthSubRecords;
+constexpr int kSubRecordBytes = wire::kEthSubRecordBytes;
 constexpr int kSearchReplyBytes = 24;
 // The register count of a sub-module request travels in one byte.
 constexpr int kMaxSubRegisters = 255;
@@ -32,9 +31,7 @@ constexpr int kMaxSubRegisters = 255;
 
 void CEthMsg::header(int command, std::uint8_t p0, std::uint8_t p1, std::uint8_t p2, std::uint8_t p3) {
     beginFrame(command);
-    send_ = {0xA1, static_cast<std::uint8_t>(command), p0, p1, p2, p3};
-    send_.insert(send_.end(), mac_, mac_ + 6);
-    send_.push_back(0x0A);
+    wire::ethHeader(send_, static_cast<std::uint8_t>(command), p0, p1, p2, p3, mac_);
 }
 
 int CEthMsg::SetCustomMsg(const std::uint8_t* buf, int len, int) {
@@ -114,13 +111,9 @@ int CEthMsg::SetReadSubDataByAddrMsg(int subAddr, int startReg, int count) {
 int CEthMsg::buildSubWrite(int command, int subAddr, int startReg, int lengthBytes, std::uint16_t mode,
                            const std::uint8_t* serial, const std::uint8_t* data) {
     if (lengthBytes < 0 || lengthBytes / 2 > kMaxSubRegisters || (lengthBytes > 0 && !data)) return 0;
-    header(command, static_cast<std::uint8_t>(subAddr), static_cast<std::uint8_t>(startReg), 0,
-           static_cast<std::uint8_t>(lengthBytes / 2));
-    // The module's identity as its search record reported it: mode word, then serial number.
-    send_.push_back(static_cast<std::uint8_t>(mode >> 8));
-    send_.push_back(static_cast<std::uint8_t>(mode));
-    for (int i = 0; i < 4; ++i) send_.push_back(serial ? serial[i] : 0);
-    send_.insert(send_.end(), data, data + lengthBytes);
+    beginFrame(command);
+    wire::ethSubWrite(send_, static_cast<std::uint8_t>(command), mac_, subAddr, startReg,
+                      mode, serial, data, lengthBytes);
     return static_cast<int>(send_.size());
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "CVEXAMsg.h"
+#include "wire/Coupler.h"
 
 namespace vexa {
 
@@ -12,7 +13,7 @@ public:
     // The coupler's MAC, which every request after the search carries.
     void setMac(const std::uint8_t mac[6]) { std::memcpy(mac_, mac, sizeof mac_); }
 
-    static constexpr int kHeader = 13;
+    static constexpr int kHeader = wire::kEthHeaderBytes;
 
     int SetCustomMsg(const std::uint8_t* buf, int len, int addChecksum) override;
     int SetSearchMsg() override;

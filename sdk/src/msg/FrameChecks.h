@@ -1,6 +1,6 @@
 #pragma once
 // The HID frame check, and the big-endian fields every device wire uses. The Modbus checks of
-// the serial wire are in ModbusCodec.h.
+// the serial wire are in the wire library (wire/Modbus.h).
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

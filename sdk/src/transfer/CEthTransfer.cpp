@@ -12,10 +12,8 @@ constexpr int kMaxDrain = 64;  // stale datagrams dropped before one request
 
 int CEthTransfer::Open() {
     if (!socket_) {
-        auto s = std::make_unique<CEthKOTransfer>();
-        if (!s->Create(static_cast<unsigned>(localPort_), SOCK_DGRAM,
-                       CAsyncSocketEx::kRead | CAsyncSocketEx::kConnect | CAsyncSocketEx::kClose))
-            return 0;
+        auto s = std::make_unique<Socket>();
+        if (!s->Create(static_cast<unsigned>(localPort_), SOCK_DGRAM)) return 0;
         int one = 1;
         s->SetSockOpt(SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
         socket_ = std::move(s);

@@ -1,8 +1,8 @@
 #pragma once
 #include <memory>
 
-#include "CEthKOTransfer.h"
 #include "CTransfer.h"
+#include "platform/Socket.h"
 
 namespace vexa {
 
@@ -16,7 +16,7 @@ public:
     int Close() override;
 
 private:
-    std::unique_ptr<CEthKOTransfer> socket_;
+    std::unique_ptr<Socket> socket_;
 };
 
 }  // namespace vexa

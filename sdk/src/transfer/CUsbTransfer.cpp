@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "TestSetting.h"
+#include "platform/TestKnobs.h"
 #include "msg/CVEXAMsg.h"
 
 namespace vexa {
@@ -11,7 +11,7 @@ namespace {
 constexpr int kMaxDrain = 16;
 }
 
-int CUsbTransfer::ReplyTimeoutMs() { return testSettingMs("VEXA_TEST_HID_TIMEOUT_MS", kDefaultTimeoutMs); }
+int CUsbTransfer::ReplyTimeoutMs() { return testSettingMs(kKnobHidTimeoutMs, kDefaultTimeoutMs); }
 
 int CUsbTransfer::Open() {
     device_.reset();

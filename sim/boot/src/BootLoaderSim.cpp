@@ -120,7 +120,9 @@ std::vector<std::uint8_t> BootLoaderSim::answer(const std::vector<std::uint8_t>&
         }
         case kCmdReset:
             ++resets_;
-            state_ = State::Idle;
+            resetAt_ = now();
+            // A complete image stays complete: the device starts it.
+            if (state_ != State::Done) state_ = State::Idle;
             return {kCmdReset, kStatusDone};
         default: return error(body[0], kBootUnknownCommand);
     }
@@ -179,6 +181,10 @@ std::vector<std::uint8_t> BootLoaderSim::data(const std::vector<std::uint8_t>& b
         state_ = State::Done;
     }
     return reply(kCmdData, static_cast<std::uint16_t>(k + bad_.ackAhead));
+}
+
+bool BootLoaderSim::restartDue() const {
+    return resets_ > 0 && (out_.empty() || now() - resetAt_ >= kRestartAfterMs);
 }
 
 void BootLoaderSim::queue(std::vector<std::uint8_t> bytes, std::uint64_t due) {

@@ -158,6 +158,9 @@ struct RackOptions {
     std::string subnet;     // "127.a.b" for the hub (.1) and Ethernet couplers (.10 on); "" = from the pid
     std::string hidFolder;  // "" = a new mkdtemp folder, removed on stop; a given folder is kept
     bool liveData = true;   // false: live registers hold still (deterministic tests)
+    // Ethernet couplers also hear searches sent to 255.255.255.255 port 8801, the real search;
+    // only inside a private network namespace (a test's own), where no broadcast can leak.
+    bool ethBroadcast = false;
 };
 
 class SimCoupler;
@@ -173,6 +176,9 @@ public:
     // True once its work is done (an image taken whole): the module then goes back to its
     // firmware when the USB coupler is told the upgrade ended (7E 05 84) or reboots.
     virtual bool finished() const { return false; }
+    // True once the host told it to restart (the boot loader's reset): the module then runs its
+    // firmware again, the new one when finished(), else the one it had, unchanged.
+    virtual bool restartDue() const { return false; }
 };
 
 // Called on the device thread (rack lock held: do not call SimCoupler accessors from inside)
@@ -207,13 +213,16 @@ public:
     bool hasSub(int position) const;
     Identity subIdentity(int position) const;  // as reported (type 0x9999 in the boot loader)
     // Boot loaders: position 0 is the coupler itself (RS-485 couplers have one), 1..8 a sub
-    // module. A device stays in its boot loader until the rack is destroyed, except a sub module
-    // of a USB coupler whose boot loader finished an image: it reports its own type again once
-    // the coupler is told the upgrade ended (7E 05 84) or reboots.
+    // module. A device leaves its boot loader when the boot loader is reset (as the upgrade
+    // library does after an upgrade, or to give up), and runs its application again: the new
+    // image when one was taken whole, else the one it had. A sub module of a USB coupler whose
+    // boot loader finished an image also leaves once the coupler is told the upgrade ended
+    // (7E 05 84) or reboots. Otherwise it stays there until the rack is destroyed.
     bool inBootLoader(int position) const;
     bool enterBootLoader(int position);  // as if told to; false for no such device
     // Runs `fn` on the device's built-in boot loader under the rack lock: configure it, inject
-    // faults, read the image it received. False when the device runs none.
+    // faults, read the image it received. After the device left it, the last one it ran. False
+    // when the device never ran one.
     bool withBootLoader(int position, const std::function<void(BootLoaderSim&)>& fn);
     // Register value 0..65535 as a read would give it now; -1 for no module or a bad register.
     int subRegister(int position, int reg) const;

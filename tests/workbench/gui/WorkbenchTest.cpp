@@ -10,6 +10,7 @@
 #include <VexaSdk.h>
 
 #include <QAction>
+#include <QLocale>
 
 #include <fstream>
 #include <iterator>
@@ -249,6 +250,8 @@ private slots:
         });
         QCOMPARE(h.frame().command(ID_SEARCH)->text(), QStringLiteral("&Search modules"));
         QCOMPARE(CKNetCom2Global::Instance()->StringById(0xF01B), std::string("Reading the module information failed"));
+        // The upgrade library's dialog shows the library's texts in this language too.
+        QCOMPARE(QLocale().language(), QLocale::English);
         h.search();
         QVERIFY(h.select(0, 1, true));
         QCOMPARE(workspace(h).headerText(1036), QStringLiteral("Logged in"));

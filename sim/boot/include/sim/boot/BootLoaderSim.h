@@ -88,6 +88,8 @@ public:
     using Clock = std::function<std::uint64_t()>;
     static constexpr std::uint64_t kFrameGapMs = 1000;
     static constexpr std::size_t kMaxRequestBody = 4 + 8192;
+    // A reset whose answer nobody reads restarts the device after this long all the same.
+    static constexpr std::uint64_t kRestartAfterMs = 1000;
 
     explicit BootLoaderSim(BootLoaderConfig config = {}, Clock clock = {});
 
@@ -115,6 +117,10 @@ public:
     const std::vector<std::vector<std::uint8_t>>& requests() const { return requests_; }
     std::size_t badFrames() const { return badFrames_; }
     std::size_t resets() const { return resets_; }
+    // True once a reset was taken and its answer went out (or kRestartAfterMs passed): the
+    // device then runs its application again, the new image when complete(), else the one it
+    // had before.
+    bool restartDue() const;
     // Forgets the logged requests and data frames (a long run keeps its memory flat this way).
     void clearLogs() {
         requests_.clear();
@@ -164,6 +170,7 @@ private:
     std::vector<std::vector<std::uint8_t>> requests_;
     std::size_t badFrames_ = 0;
     std::size_t resets_ = 0;
+    std::uint64_t resetAt_ = 0;
 };
 
 }  // namespace vexa::sim

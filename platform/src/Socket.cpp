@@ -1,4 +1,4 @@
-#include "CAsyncSocketEx.h"
+#include "platform/Socket.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -12,11 +12,13 @@
 
 #include "platform/Net.h"
 
-CAsyncSocketEx::~CAsyncSocketEx() {
+namespace vexa {
+
+Socket::~Socket() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool CAsyncSocketEx::Create(unsigned port, int type, long /*events*/, const char* address) {
+bool Socket::Create(unsigned port, int type, const char* address) {
     if (fd_ >= 0) return true;
     int fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
@@ -29,7 +31,7 @@ bool CAsyncSocketEx::Create(unsigned port, int type, long /*events*/, const char
     sa.sin_addr.s_addr = htonl(INADDR_ANY);
     if (address && *address) {
         uint32_t a;
-        if (!vexa::parseIPv4(address, a)) {
+        if (!parseIPv4(address, a)) {
             ::close(fd);
             lastError_ = EINVAL;
             return false;
@@ -46,25 +48,24 @@ bool CAsyncSocketEx::Create(unsigned port, int type, long /*events*/, const char
         return false;
     }
     fd_ = fd;
-    type_ = type;
     connecting_ = false;
     lastError_ = 0;
     return true;
 }
 
-void CAsyncSocketEx::Close() {
+void Socket::Close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     connecting_ = false;
 }
 
-bool CAsyncSocketEx::resolve(const char* address, unsigned port, sockaddr_in& out) {
+bool Socket::resolve(const char* address, unsigned port, sockaddr_in& out) {
     out = {};
     out.sin_family = AF_INET;
     out.sin_port = htons(static_cast<uint16_t>(port));
-    std::string host = (address && *address) ? address : vexa::ethBroadcastAddress();
+    std::string host = (address && *address) ? address : ethBroadcastAddress();
     uint32_t a;
-    if (vexa::parseIPv4(host, a)) {
+    if (parseIPv4(host, a)) {
         out.sin_addr.s_addr = a;
         return true;
     }
@@ -72,7 +73,7 @@ bool CAsyncSocketEx::resolve(const char* address, unsigned port, sockaddr_in& ou
     hints.ai_family = AF_INET;
     addrinfo* res = nullptr;
     if (::getaddrinfo(host.c_str(), nullptr, &hints, &res) != 0 || !res) {
-        lastError_ = EINVAL;  // a failed lookup is an invalid argument, as on the desktop
+        lastError_ = EINVAL;  // a name that does not resolve is an invalid argument
         return false;
     }
     out.sin_addr = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr;
@@ -80,7 +81,7 @@ bool CAsyncSocketEx::resolve(const char* address, unsigned port, sockaddr_in& ou
     return true;
 }
 
-bool CAsyncSocketEx::Connect(const char* address, unsigned port) {
+bool Socket::Connect(const char* address, unsigned port) {
     if (fd_ < 0) {
         lastError_ = EBADF;
         return false;
@@ -89,7 +90,6 @@ bool CAsyncSocketEx::Connect(const char* address, unsigned port) {
     if (!resolve(address, port, sa)) return false;
     if (::connect(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) {
         connecting_ = false;
-        OnConnect(0);
         return true;
     }
     if (errno == EINPROGRESS) {
@@ -97,24 +97,20 @@ bool CAsyncSocketEx::Connect(const char* address, unsigned port) {
         return true;
     }
     lastError_ = errno;
-    OnConnect(lastError_);
     return false;
 }
 
-bool CAsyncSocketEx::WaitConnect(int timeoutMs) {
+bool Socket::WaitConnect(int timeoutMs) {
     if (fd_ < 0) return false;
     if (!connecting_) return true;
-    int r = vexa::waitWritable(fd_, timeoutMs);
+    int r = waitWritable(fd_, timeoutMs);
     if (r <= 0) {
         // Still pending, or a hang-up: the outcome is in SO_ERROR either way.
         int err = 0;
         socklen_t len = sizeof err;
         ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len);
         lastError_ = err ? err : ETIMEDOUT;
-        if (err) {
-            connecting_ = false;
-            OnConnect(err);
-        }
+        if (err) connecting_ = false;
         return false;
     }
     int err = 0;
@@ -122,15 +118,17 @@ bool CAsyncSocketEx::WaitConnect(int timeoutMs) {
     ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len);
     connecting_ = false;
     lastError_ = err;
-    OnConnect(err);
     return err == 0;
 }
 
-int CAsyncSocketEx::SendTo(const void* buf, int len, unsigned port, const char* address) {
+int Socket::SendTo(const void* buf, int len, unsigned port, const char* address) {
     if (fd_ < 0 || !buf || len < 0) return -1;
     sockaddr_in sa;
     if (!resolve(address, port, sa)) return -1;
-    ssize_t n = ::sendto(fd_, buf, static_cast<size_t>(len), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    ssize_t n = sa.sin_addr.s_addr == htonl(INADDR_BROADCAST)
+                    ? vexa::sendBroadcastEveryInterface(fd_, buf, static_cast<size_t>(len), ntohs(sa.sin_port))
+                    : ::sendto(fd_, buf, static_cast<size_t>(len), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&sa),
+                               sizeof sa);
     if (n < 0) {
         lastError_ = errno;
         return -1;
@@ -138,7 +136,7 @@ int CAsyncSocketEx::SendTo(const void* buf, int len, unsigned port, const char* 
     return static_cast<int>(n);
 }
 
-int CAsyncSocketEx::ReceiveFrom(void* buf, int len, std::string& address, unsigned& port) {
+int Socket::ReceiveFrom(void* buf, int len, std::string& address, unsigned& port) {
     if (fd_ < 0 || !buf || len <= 0) return -1;
     sockaddr_in sa{};
     socklen_t sl = sizeof sa;
@@ -147,13 +145,12 @@ int CAsyncSocketEx::ReceiveFrom(void* buf, int len, std::string& address, unsign
         lastError_ = errno;
         return -1;
     }
-    address = vexa::formatIPv4(sa.sin_addr.s_addr);
+    address = formatIPv4(sa.sin_addr.s_addr);
     port = ntohs(sa.sin_port);
-    OnReceive(0);
     return static_cast<int>(n);
 }
 
-int CAsyncSocketEx::Send(const void* buf, int len) {
+int Socket::Send(const void* buf, int len) {
     if (fd_ < 0 || !buf || len < 0) return -1;
     int done = 0;
     while (done < len) {
@@ -163,43 +160,33 @@ int CAsyncSocketEx::Send(const void* buf, int len) {
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == EAGAIN && vexa::waitWritable(fd_, 1000) > 0) continue;
+        if (n < 0 && errno == EAGAIN && waitWritable(fd_, 1000) > 0) continue;
         lastError_ = errno;
         return done > 0 ? done : -1;
     }
-    OnSend(0);
     return done;
 }
 
-int CAsyncSocketEx::Receive(void* buf, int len) {
+int Socket::Receive(void* buf, int len) {
     if (fd_ < 0 || !buf || len <= 0) return -1;
     ssize_t n = ::recv(fd_, buf, static_cast<size_t>(len), 0);
     if (n < 0) {
         lastError_ = errno;
         return -1;
     }
-    if (n == 0 && type_ == SOCK_STREAM) OnClose(0);
     return static_cast<int>(n);
 }
 
-int CAsyncSocketEx::WaitReadable(int timeoutMs) const { return vexa::waitReadable(fd_, timeoutMs); }
+int Socket::WaitReadable(int timeoutMs) const { return waitReadable(fd_, timeoutMs); }
 
-int CAsyncSocketEx::BytesWaiting() const {
+int Socket::BytesWaiting() const {
     if (fd_ < 0) return -1;
     int n = 0;
     if (::ioctl(fd_, FIONREAD, &n) != 0) return -1;
     return n;
 }
 
-bool CAsyncSocketEx::IOCtl(unsigned long cmd, int* arg) {
-    if (fd_ < 0 || ::ioctl(fd_, cmd, arg) != 0) {
-        lastError_ = errno;
-        return false;
-    }
-    return true;
-}
-
-bool CAsyncSocketEx::SetSockOpt(int level, int name, const void* value, socklen_t len) {
+bool Socket::SetSockOpt(int level, int name, const void* value, socklen_t len) {
     if (fd_ < 0 || ::setsockopt(fd_, level, name, value, len) != 0) {
         lastError_ = errno;
         return false;
@@ -207,6 +194,4 @@ bool CAsyncSocketEx::SetSockOpt(int level, int name, const void* value, socklen_
     return true;
 }
 
-bool CAsyncSocketEx::GetSockOpt(int level, int name, void* value, socklen_t* len) const {
-    return fd_ >= 0 && ::getsockopt(fd_, level, name, value, len) == 0;
-}
+}  // namespace vexa
