@@ -393,20 +393,32 @@ Record deviceRecord(int index, const BootDeviceInfo& info) {
     return r;
 }
 
+// --enter-boot's switching, then the plug-in opened; false with the exit status when the command
+// ends here, whatever was switched given back.
+bool start(BootSession& session, const Args& args, Output& out, int& status) {
+    std::string error;
+    const bool entered = session.enterBootOfModules(args, error);
+    for (const std::string& note : session.notes()) out.message(note);
+    std::string openError;
+    if (!session.open(args, openError)) {
+        status = out.finish(1, entered ? openError : error, false);
+        return false;
+    }
+    if (!entered) {
+        session.giveBack(-1, out);
+        status = out.finish(1, error, false);
+        return false;
+    }
+    return true;
+}
+
 int bootInfo(const Args& args, Output& out) {
     BootSession session;
     std::size_t used = 0;
     std::string error;
     if (!session.prepare(args, used, error)) return usage(error);
     if (args.positional.size() > used) return usage("boot-info takes no file");
-    const bool entered = session.enterBootOfModules(args, error);
-    for (const std::string& note : session.notes()) out.message(note);
-    std::string openError;
-    if (!session.open(args, openError)) return out.finish(1, entered ? openError : error, false);
-    if (!entered) {
-        session.giveBack(-1, out);
-        return out.finish(1, error, false);
-    }
+    if (int status = 0; !start(session, args, out, status)) return status;
     const int first = static_cast<int>(args.getInt("index", 0));
     const int last = args.has("index") ? first : session.devices() - 1;
     int answered = 0;
@@ -451,14 +463,7 @@ int upgrade(const Args& args, Output& out) {
         out.message(file + ": nothing was sent to any device");
         return out.finish(KB_FW_FILE_ERROR, libraryText(why), false);
     }
-    const bool entered = session.enterBootOfModules(args, error);
-    for (const std::string& note : session.notes()) out.message(note);
-    std::string openError;
-    if (!session.open(args, openError)) return out.finish(1, entered ? openError : error, false);
-    if (!entered) {
-        session.giveBack(-1, out);
-        return out.finish(1, error, false);
-    }
+    if (int status = 0; !start(session, args, out, status)) return status;
     const int device = static_cast<int>(args.getInt("index", 0));
     if (session.devices() == 0) {
         out.message("no device runs its boot loader (--enter-boot starts it)");
