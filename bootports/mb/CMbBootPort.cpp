@@ -6,6 +6,7 @@
 #include "BootPortContract.h"
 #include "MbBootFrames.h"
 #include "MbMaster.h"
+#include "wire/Coupler.h"
 
 namespace vexa::bootport {
 
@@ -29,7 +30,6 @@ constexpr unsigned kCountMax = 0x7FFFFFFF;  // what an int result can report
 // Identify: the text that opens the boot loader sits at reply bytes 24..39.
 constexpr int kIdentifyTextAt = 24;
 constexpr int kIdentifyTextMax = 16;
-constexpr std::uint8_t kProbeReply[] = {0x46, 'K', 'V', 'M', 'B'};
 
 constexpr const char* kDefaultPort = "COM1";
 
@@ -97,8 +97,10 @@ bool CMbBootPort::probe(std::uint8_t station) {
     pause(kProbePauseMs);
     Reply reply;
     if (!receive(reply, kProbeReplyMax)) return false;
-    return reply.length >= 1 + static_cast<int>(sizeof kProbeReply) && reply.bytes[0] == station &&
-           std::memcmp(reply.bytes + 1, kProbeReply, sizeof kProbeReply) == 0;
+    // The probe's answer: station, the search function and "KVMB".
+    return reply.length >= wire::kPrivateMagicAt + static_cast<int>(sizeof wire::kPrivateMagic) &&
+           reply.bytes[0] == station && reply.bytes[1] == wire::kFnSearch &&
+           std::memcmp(reply.bytes + wire::kPrivateMagicAt, wire::kPrivateMagic, sizeof wire::kPrivateMagic) == 0;
 }
 
 int CMbBootPort::search(int* handles) {

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "msg/FrameChecks.h"
+#include "wire/Coupler.h"
 
 namespace vexa {
 
@@ -85,10 +86,7 @@ void rModelName(PropertyItem& it) {
     it.setText(v == 9 ? fmt("%s-%d000", "VEXA", v) : fmt("%s-%04x", "VEXA", v));
 }
 void rHost16Hex(PropertyItem& it) { it.setText(fmt("%04x", host16(it.raw))); }
-void rMac(PropertyItem& it) {
-    const auto* r = it.raw;
-    it.setText(fmt("%02X:%02X:%02X:%02X:%02X:%02X", r[0], r[1], r[2], r[3], r[4], r[5]));
-}
+void rMac(PropertyItem& it) { it.setText(wire::macText(it.raw)); }
 void rIPv4(PropertyItem& it) { it.setText(fmt("%u.%u.%u.%u", it.raw[0], it.raw[1], it.raw[2], it.raw[3])); }
 void rBit(PropertyItem& it) {
     if (it.bitNumber < 0 || it.bitNumber > 15) return;  // no such bit in a 16-bit register
@@ -186,14 +184,7 @@ bool pBe32Unsigned(PropertyItem& it, const std::string& t) {
     putBe32(it.raw, static_cast<std::uint32_t>(v));
     return true;
 }
-bool pMac(PropertyItem& it, const std::string& t) {
-    unsigned b[6];
-    char tail;
-    int n = std::sscanf(t.c_str(), " %2x:%2x:%2x:%2x:%2x:%2x %c", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &tail);
-    if (n != 6) return false;
-    for (int i = 0; i < 6; ++i) it.raw[i] = static_cast<std::uint8_t>(b[i]);
-    return true;
-}
+bool pMac(PropertyItem& it, const std::string& t) { return wire::parseMac(t.c_str(), it.raw); }
 bool pIPv4(PropertyItem& it, const std::string& t) {
     in_addr a{};
     std::string s(skipSpace(t.c_str()));

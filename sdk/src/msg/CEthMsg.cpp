@@ -146,10 +146,8 @@ int CEthMsg::ParseEthSearchReply(EthSearchRecord& out) {
     static constexpr std::uint8_t kMagic[4] = {0x00, 0x02, 0x00, 0x02};
     if (recvLen_ < kSearchReplyBytes || std::memcmp(recv_, kMagic, 4) != 0) return RC_BAD_REPLY;
     const std::uint8_t* r = recv_;
-    char mac[18];
-    std::snprintf(mac, sizeof mac, "%02X:%02X:%02X:%02X:%02X:%02X", r[4], r[5], r[6], r[7], r[8], r[9]);
     out.address = peer_;
-    out.mac = mac;
+    out.mac = wire::macText(r + 4);
     out.type = be16(r + 11);
     out.mode = be16(r + 13);
     out.flags = r[15];
