@@ -11,18 +11,7 @@ namespace vexa {
 
 namespace {
 
-constexpr std::uint8_t kReadMain = wire::kEthReadMain;
-constexpr std::uint8_t kWriteMain = wire::kEthWriteMain;
-constexpr std::uint8_t kSearchSub = wire::kEthSearchSub;
-constexpr std::uint8_t kReadSub = wire::kEthReadSub;
-constexpr std::uint8_t kWriteSubData = wire::kEthWriteSubData;
-constexpr std::uint8_t kReboot = wire::kEthReboot;
-constexpr std::uint8_t kRebootSub = wire::kEthRebootSub;
-constexpr std::uint8_t kWriteSubProp = wire::kEthWriteSubProp;
-
 constexpr int kPasswordBytes = 16;
-constexpr int kSubRecords = wire::kEthSubRecords;
-constexpr int kSubRecordBytes = wire::kEthSubRecordBytes;
 constexpr int kSearchReplyBytes = 24;
 // The register count of a sub-module request travels in one byte.
 constexpr int kMaxSubRegisters = 255;
@@ -47,23 +36,23 @@ int CEthMsg::SetSearchMsg() {
 }
 
 int CEthMsg::SetRebootDevMsg() {
-    header(kReboot, 0, 0, 0, 0);
+    header(wire::kEthReboot, 0, 0, 0, 0);
     return static_cast<int>(send_.size());
 }
 
 int CEthMsg::SetRebootSubDevMsg(int subAddr) {
-    header(kRebootSub, static_cast<std::uint8_t>(subAddr), 0, 0, 0);
+    header(wire::kEthRebootSub, static_cast<std::uint8_t>(subAddr), 0, 0, 0);
     return static_cast<int>(send_.size());
 }
 
 int CEthMsg::SetSearchSubModulesMsg() {
-    header(kSearchSub, 0, 0, 0, 0);
+    header(wire::kEthSearchSub, 0, 0, 0, 0);
     return static_cast<int>(send_.size());
 }
 
 int CEthMsg::SetReadMainPropMsg(int block, int length) {
     unsigned address = static_cast<unsigned>(block * length);
-    header(kReadMain, static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address),
+    header(wire::kEthReadMain, static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address),
            static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length));
     expectRead(block, 0, length);
     return static_cast<int>(send_.size());
@@ -71,7 +60,7 @@ int CEthMsg::SetReadMainPropMsg(int block, int length) {
 
 int CEthMsg::SetWriteMainPropMsg(int address, int length, const std::uint8_t* data, const char* password) {
     if (length < 0 || (length > 0 && !data)) return 0;
-    header(kWriteMain, static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address),
+    header(wire::kEthWriteMain, static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address),
            static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length));
     // The password travels cut or zero-padded to 16 bytes.
     std::uint8_t pass[kPasswordBytes] = {};
@@ -86,7 +75,7 @@ int CEthMsg::buildSubRead(int subAddr, int block, int startReg, int lengthBytes)
         beginFrame(-1);
         return 0;
     }
-    header(kReadSub, static_cast<std::uint8_t>(subAddr), static_cast<std::uint8_t>(startReg), 0,
+    header(wire::kEthReadSub, static_cast<std::uint8_t>(subAddr), static_cast<std::uint8_t>(startReg), 0,
            static_cast<std::uint8_t>(lengthBytes / 2));
     expectRead(block, startReg, lengthBytes);
     return static_cast<int>(send_.size());
@@ -119,17 +108,17 @@ int CEthMsg::buildSubWrite(int command, int subAddr, int startReg, int lengthByt
 
 int CEthMsg::SetWriteSubPropMsg(int subAddr, int startReg, int lengthBytes, std::uint16_t mode,
                                 const std::uint8_t* serial, const std::uint8_t* data) {
-    return buildSubWrite(kWriteSubProp, subAddr, startReg, lengthBytes, mode, serial, data);
+    return buildSubWrite(wire::kEthWriteSubProp, subAddr, startReg, lengthBytes, mode, serial, data);
 }
 
 int CEthMsg::SetWriteSubDataMsg(int subAddr, int startReg, int lengthBytes, std::uint16_t mode,
                                 const std::uint8_t* serial, const std::uint8_t* data) {
-    return buildSubWrite(kWriteSubData, subAddr, startReg, lengthBytes, mode, serial, data);
+    return buildSubWrite(wire::kEthWriteSubData, subAddr, startReg, lengthBytes, mode, serial, data);
 }
 
 int CEthMsg::SetWriteSubDataByAddrMsg(int subAddr, int startReg, int lengthBytes, std::uint16_t mode,
                                       const std::uint8_t* serial, const std::uint8_t* data) {
-    return buildSubWrite(kWriteSubData, subAddr, startReg, lengthBytes, mode, serial, data);
+    return buildSubWrite(wire::kEthWriteSubData, subAddr, startReg, lengthBytes, mode, serial, data);
 }
 
 int CEthMsg::CopyReceived(std::uint8_t* out, int outLen, bool dataOnly) {
@@ -170,9 +159,9 @@ int CEthMsg::parseMainBlock(Reply& out) {
 }
 
 int CEthMsg::parseSubSearch(Reply& out) {
-    if (recv_[0] != 0xA1 || recvLen_ < kHeader + kSubRecords * kSubRecordBytes) return RC_BAD_REPLY;
-    for (int i = 0; i < kSubRecords; ++i) {
-        const std::uint8_t* e = recv_ + kHeader + i * kSubRecordBytes;
+    if (recv_[0] != 0xA1 || recvLen_ < kHeader + wire::kEthSubRecords * wire::kEthSubRecordBytes) return RC_BAD_REPLY;
+    for (int i = 0; i < wire::kEthSubRecords; ++i) {
+        const std::uint8_t* e = recv_ + kHeader + i * wire::kEthSubRecordBytes;
         if (e[0] == 0) continue;
         SubSlotRecord rec;
         rec.address = e[0];
@@ -199,16 +188,16 @@ int CEthMsg::parseReply(Reply& out) {
     std::uint8_t cmd = recv_[1];
     if (cmd & 0x80) return RC_ERROR_REPLY;
     // A reboot acknowledgement is taken as the answer to anything.
-    if (cmd != expected_ && cmd != kReboot) return RC_BAD_REPLY;
+    if (cmd != expected_ && cmd != wire::kEthReboot) return RC_BAD_REPLY;
     switch (cmd) {
-        case kReadMain: return parseMainBlock(out);
-        case kSearchSub: return parseSubSearch(out);
-        case kReadSub: return parseSubRead(out);
-        case kWriteMain:
-        case kWriteSubData:
-        case kReboot:
-        case kRebootSub:
-        case kWriteSubProp: return RC_OK;
+        case wire::kEthReadMain: return parseMainBlock(out);
+        case wire::kEthSearchSub: return parseSubSearch(out);
+        case wire::kEthReadSub: return parseSubRead(out);
+        case wire::kEthWriteMain:
+        case wire::kEthWriteSubData:
+        case wire::kEthReboot:
+        case wire::kEthRebootSub:
+        case wire::kEthWriteSubProp: return RC_OK;
         default: return RC_FAILED;  // a command this library never sends
     }
 }
